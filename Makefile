@@ -1,0 +1,66 @@
+# Three build trees from one source tree:
+#   build/host   native: portable code and its tests under ASan/UBSan, the packer
+#   build/win32  i686: the shipped setup.exe, checked statically
+#   build/win64  x86_64: the same sources, run under 64-bit Wine by the tests
+SHELL := /bin/bash
+JOBS ?= 2
+HOST := build/host
+WIN32 := build/win32
+WIN64 := build/win64
+PACK := $(abspath $(HOST)/tonvaro-pack)
+
+.PHONY: all deps host win32 win64 test demo setup bench clean
+
+all: win32 win64
+
+deps:
+	@sh tools/install-deps.sh
+
+host: deps
+	@test -f $(HOST)/CMakeCache.txt || cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(HOST) -j$(JOBS)
+
+win32: host
+	@test -f $(WIN32)/CMakeCache.txt || cmake -S . -B $(WIN32) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DTONVARO_PACK=$(PACK) >/dev/null
+	cmake --build $(WIN32) -j$(JOBS)
+
+win64: host
+	@test -f $(WIN64)/CMakeCache.txt || cmake -S . -B $(WIN64) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake -DTONVARO_PACK=$(PACK) >/dev/null
+	cmake --build $(WIN64) -j$(JOBS)
+
+# Every test: native under sanitizers, static checks of the shipped binary,
+# and the Windows tests under Wine.
+test: host win32 win64
+	ctest --test-dir $(HOST) -j$(JOBS) --output-on-failure
+	ctest --test-dir $(WIN32) --output-on-failure
+	ctest --test-dir $(WIN64) --output-on-failure
+
+# Builds the setup with the sample product and starts it under Wine.
+demo: win64 win32
+	@echo "The shipped setup program: $(abspath $(WIN32))/setup.exe"
+	@echo "Starting its x86_64 twin under Wine: $(abspath $(WIN64))/setup.exe"
+	$(WIN64)/wine-run $(WIN64)/setup.exe; echo "setup.exe exited with code $$?"
+	$(WIN64)/wine-session stop
+
+# A setup of your own product:
+#   make setup PRODUCT=DIR OUT=DIR2 [PRODUCT_LIST=FILE]   pack DIR and link it
+#   make setup PAYLOAD=FILE OUT=DIR2                      link a payload packed earlier
+setup: host
+	@test -n "$(OUT)" || { echo "make setup: OUT=DIR is required" >&2; exit 2; }
+	@test -n "$(PRODUCT)$(PAYLOAD)" || { echo "make setup: PRODUCT=DIR or PAYLOAD=FILE is required" >&2; exit 2; }
+	@for arch in win32:i686 win64:x86_64; do \
+	    tree=$(OUT)/$${arch%%:*}; \
+	    cmake -S . -B $$tree -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$${arch##*:}.cmake \
+	        -DTONVARO_PACK=$(PACK) -DTONVARO_BUILD_TESTS=OFF \
+	        -DTONVARO_PRODUCT_DIR=$(abspath $(or $(PRODUCT),product/files)) \
+	        -DTONVARO_PRODUCT_LIST=$(if $(PRODUCT_LIST),$(abspath $(PRODUCT_LIST))) \
+	        -DTONVARO_PAYLOAD=$(if $(PAYLOAD),$(abspath $(PAYLOAD))) >/dev/null || exit 1; \
+	    cmake --build $$tree -j$(JOBS) --target setup || exit 1; \
+	    echo "built $$tree/setup.exe"; \
+	done
+
+clean:
+	-test -x $(WIN64)/wine-session && $(WIN64)/wine-session stop
+	rm -rf build

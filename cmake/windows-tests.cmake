@@ -1,0 +1,88 @@
+# Tests of the Windows trees. The i686 tree checks the shipped binary
+# statically; the x86_64 tree runs everything else under Wine.
+# Debian's own Python: it has python3-pefile.
+set(Python3_EXECUTABLE /usr/bin/python3)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    add_test(NAME shipped.imports
+        COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_pe.py
+            $<TARGET_FILE:setup> ${CMAKE_SOURCE_DIR}/tests/expected-imports.txt)
+    add_test(NAME shipped.reproducible
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_reproducible.sh
+            ${CMAKE_SOURCE_DIR} $<TARGET_FILE:setup> ${TONVARO_PACK})
+    set_tests_properties(shipped.reproducible PROPERTIES TIMEOUT 600)
+    return()
+endif()
+
+# The prefix, the wineserver and the display that every test here shares.
+set(TONVARO_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
+set(TONVARO_WINE_SESSION ${CMAKE_BINARY_DIR}/wine-session)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-session.in ${TONVARO_WINE_SESSION} @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+add_test(NAME wine.session.stop COMMAND ${TONVARO_WINE_SESSION} stop)
+set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# GoogleTest from Debian's sources, built with this tree's compilers.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+set(TONVARO_WIN_TEST_LIBS -l:libz.a -lkernel32 -luser32 -lgdi32 -ladvapi32 -lshell32
+    -lcomctl32 -lversion -lole32 -luuid)
+
+# Component tests: the setup program's own code against the real Win32 of
+# Wine. Only the message box is replaced, at link time.
+file(GLOB TONVARO_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+add_executable(win_tests ${TONVARO_WIN_TESTS} setup/setup.rc
+    ${CMAKE_CURRENT_BINARY_DIR}/setup-payload.rc)
+target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(win_tests PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${TONVARO_WIN_WARNINGS}>)
+target_compile_definitions(win_tests PRIVATE ${TONVARO_SETUP_DEFINES})
+target_link_options(win_tests PRIVATE -static)
+target_link_libraries(win_tests PRIVATE setup_core gtest_main ${TONVARO_WIN_TEST_LIBS})
+gtest_discover_tests(win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine_prefix TIMEOUT 120)
+
+# The end-to-end driver: starts a setup program, answers its windows as a
+# person would and reports what it saw.
+add_executable(tonvaro-driver tests/driver/driver.cpp)
+target_compile_options(tonvaro-driver PRIVATE ${TONVARO_WIN_WARNINGS})
+target_compile_definitions(tonvaro-driver PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_options(tonvaro-driver PRIVATE -static -municode)
+target_link_libraries(tonvaro-driver PRIVATE ${TONVARO_WIN_TEST_LIBS})
+
+# Setup programs built around hostile payloads, linked like the real one.
+set(TONVARO_VARIANTS_DIR ${CMAKE_BINARY_DIR}/variants)
+set(TONVARO_VARIANT_PAYLOADS damaged tiny empty)
+set(variant_files)
+foreach(v ${TONVARO_VARIANT_PAYLOADS})
+    list(APPEND variant_files ${TONVARO_VARIANTS_DIR}/${v}.bin)
+endforeach()
+add_custom_command(OUTPUT ${variant_files}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/payload_variants.py
+        ${TONVARO_PAYLOAD_FILE} ${TONVARO_VARIANTS_DIR}
+    DEPENDS ${TONVARO_PAYLOAD_FILE} ${CMAKE_SOURCE_DIR}/tests/tools/payload_variants.py
+    VERBATIM)
+add_custom_target(variant_payloads DEPENDS ${variant_files})
+foreach(v ${TONVARO_VARIANT_PAYLOADS})
+    tonvaro_setup_executable(setup_${v} ${TONVARO_VARIANTS_DIR}/${v} ${TONVARO_VARIANTS_DIR}/${v}.bin)
+    add_dependencies(setup_${v} variant_payloads)
+endforeach()
+
+include(${CMAKE_SOURCE_DIR}/tests/e2e.cmake)
+
+# A program for the component tests to start and to probe under several
+# Windows versions.
+add_executable(tonvaro-child tests/win/child/child.cpp)
+target_include_directories(tonvaro-child PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(tonvaro-child PRIVATE ${TONVARO_WIN_WARNINGS})
+target_link_options(tonvaro-child PRIVATE -static)
+target_link_libraries(tonvaro-child PRIVATE setup_core ${TONVARO_WIN_TEST_LIBS})
+add_dependencies(win_tests tonvaro-child)
+target_compile_definitions(win_tests PRIVATE
+    TONVARO_CHILD_EXE="$<TARGET_FILE:tonvaro-child>")

@@ -1,0 +1,108 @@
+# Windows trees: the setup program (i686 ships, x86_64 runs the tests under Wine).
+enable_language(RC)
+
+set(TONVARO_PACK "" CACHE FILEPATH "the host packer, build/host/tonvaro-pack")
+set(TONVARO_PRODUCT_DIR "${CMAKE_SOURCE_DIR}/product/files" CACHE PATH "product tree to pack")
+set(TONVARO_PRODUCT_LIST "" CACHE FILEPATH "optional list of product files, in installation order")
+set(TONVARO_PAYLOAD "" CACHE FILEPATH "a payload packed earlier, linked unchanged")
+set(TONVARO_BUILD_TESTS ON CACHE BOOL "build the Windows tests (run them only in the x86_64 tree)")
+
+# Link only what each target names.
+set(CMAKE_C_STANDARD_LIBRARIES "")
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+
+set(TONVARO_WIN_WARNINGS -Wall -Wextra -Werror)
+# No exceptions, no RTTI, no unwind tables, no C runtime: see common/freestanding.cpp.
+set(TONVARO_SETUP_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -fno-unwind-tables -ffreestanding -fno-stack-protector -fno-ident -fno-threadsafe-statics
+    -fno-tree-loop-distribute-patterns)
+set(TONVARO_SETUP_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0400 _WIN32_IE=0x0400 WINVER=0x0400)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(TONVARO_ENTRY _setup_entry@0)
+else()
+    set(TONVARO_ENTRY setup_entry)
+endif()
+
+set(TONVARO_SETUP_CORE_SOURCES
+    ${TONVARO_PORTABLE_SOURCES}
+    common/globals.cpp
+    common/memory.cpp
+    common/messages.cpp
+    common/process.cpp
+    common/probes.cpp
+    payload/verify.cpp
+    setup/startup.cpp
+    setup/wizard.cpp
+    setup/licence_text.cpp
+    extensions/extension_list.cpp
+)
+
+add_library(setup_core STATIC ${TONVARO_SETUP_CORE_SOURCES})
+target_include_directories(setup_core PUBLIC ${CMAKE_SOURCE_DIR} /usr/${TONVARO_TRIPLET}/include)
+target_compile_options(setup_core PRIVATE ${TONVARO_WIN_WARNINGS} ${TONVARO_SETUP_FLAGS})
+target_compile_definitions(setup_core PUBLIC ${TONVARO_SETUP_DEFINES})
+
+# What every setup executable has besides its payload: the entry point, the
+# freestanding runtime, the real message box and the resources.
+add_library(setup_shell OBJECT
+    setup/entry.cpp
+    common/freestanding.cpp
+    common/show_message.cpp
+    setup/setup.rc
+)
+target_include_directories(setup_shell PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(setup_shell PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:${TONVARO_WIN_WARNINGS} ${TONVARO_SETUP_FLAGS}>)
+target_compile_definitions(setup_shell PRIVATE ${TONVARO_SETUP_DEFINES})
+set_property(SOURCE setup/setup.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_SOURCE_DIR}/setup/ids.h
+    ${CMAKE_SOURCE_DIR}/setup/art/header-left.bmp
+    ${CMAKE_SOURCE_DIR}/setup/art/header-right.bmp
+    ${CMAKE_SOURCE_DIR}/setup/art/box-empty.ico
+    ${CMAKE_SOURCE_DIR}/setup/art/box-ticked.ico
+    ${CMAKE_SOURCE_DIR}/setup/art/setup.ico)
+
+set(TONVARO_SETUP_LINK_OPTIONS
+    -nostdlib -nostartfiles -s
+    -Wl,-e,${TONVARO_ENTRY}
+    -Wl,--subsystem,windows
+    -Wl,--no-insert-timestamp
+    -Wl,--build-id=none)
+set(TONVARO_SETUP_LIBS -l:libz.a -lkernel32 -luser32 -lgdi32 -ladvapi32 -lshell32
+    -lcomctl32 -lversion -lgcc)
+
+# One setup executable with the given payload file linked as RAWDATA 103.
+function(tonvaro_setup_executable name output_dir payload)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${name}-payload.rc)
+    file(WRITE ${rc}.in "103 RAWDATA \"${payload}\"\n")
+    configure_file(${rc}.in ${rc} COPYONLY)
+    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${payload})
+    add_executable(${name} WIN32 ${rc} $<TARGET_OBJECTS:setup_shell>)
+    set_target_properties(${name} PROPERTIES
+        OUTPUT_NAME setup
+        RUNTIME_OUTPUT_DIRECTORY ${output_dir}
+        LINKER_LANGUAGE CXX)
+    target_link_options(${name} PRIVATE ${TONVARO_SETUP_LINK_OPTIONS})
+    target_link_libraries(${name} PRIVATE setup_core ${TONVARO_SETUP_LIBS})
+    if(TARGET payload)
+        add_dependencies(${name} payload)
+    endif()
+endfunction()
+
+# The payload: packed here from the product tree, or taken as given.
+if(TONVARO_PAYLOAD)
+    set(TONVARO_PAYLOAD_FILE ${TONVARO_PAYLOAD})
+else()
+    if(NOT TONVARO_PACK)
+        message(FATAL_ERROR "TONVARO_PACK must name the host packer (build/host/tonvaro-pack)")
+    endif()
+    set(TONVARO_PAYLOAD_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.bin)
+    include(cmake/product.cmake)
+endif()
+
+tonvaro_setup_executable(setup ${CMAKE_CURRENT_BINARY_DIR} ${TONVARO_PAYLOAD_FILE})
+
+if(TONVARO_BUILD_TESTS)
+    include(cmake/windows-tests.cmake)
+endif()

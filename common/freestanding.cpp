@@ -1,0 +1,56 @@
+// The few C library functions that the compiler and zlib call, for a program
+// linked without any C runtime: nothing to load, nothing to initialise
+// before setup_main. zlib's malloc and free are never reached (every stream
+// is given our allocator) but its objects name them.
+#include <windows.h>
+
+#include "common/globals.h"
+
+extern "C" {
+
+void* memcpy(void* destination, const void* source, size_t n) {
+    unsigned char* d = static_cast<unsigned char*>(destination);
+    const unsigned char* s = static_cast<const unsigned char*>(source);
+    while (n-- != 0) *d++ = *s++;
+    return destination;
+}
+
+void* memmove(void* destination, const void* source, size_t n) {
+    unsigned char* d = static_cast<unsigned char*>(destination);
+    const unsigned char* s = static_cast<const unsigned char*>(source);
+    if (d < s) {
+        while (n-- != 0) *d++ = *s++;
+    } else {
+        while (n-- != 0) d[n] = s[n];
+    }
+    return destination;
+}
+
+void* memset(void* destination, int value, size_t n) {
+    unsigned char* d = static_cast<unsigned char*>(destination);
+    while (n-- != 0) *d++ = static_cast<unsigned char>(value);
+    return destination;
+}
+
+int memcmp(const void* a, const void* b, size_t n) {
+    const unsigned char* x = static_cast<const unsigned char*>(a);
+    const unsigned char* y = static_cast<const unsigned char*>(b);
+    for (; n != 0; --n, ++x, ++y) {
+        if (*x != *y) return *x < *y ? -1 : 1;
+    }
+    return 0;
+}
+
+size_t strlen(const char* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+void* malloc(size_t n) { return HeapAlloc(GetProcessHeap(), 0, n); }
+
+void free(void* block) {
+    if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
+}
+
+}  // extern "C"

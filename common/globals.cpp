@@ -1,0 +1,3 @@
+#include "common/globals.h"
+
+SetupGlobals g_setup;

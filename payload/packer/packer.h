@@ -1,0 +1,22 @@
+#pragma once
+// tonvaro-pack: writes and reads the setup program's payload archive on the
+// build machine. Each verb answers the process exit code and has already
+// reported what went wrong on `err` ("tonvaro-pack: ..." lines).
+
+#include <cstdio>
+
+constexpr int kExitSuccess = 0;
+// The archive is damaged, or reading or writing a file failed.
+constexpr int kExitDamaged = 1;
+// The input is refused as unsafe or unfit for Windows, or the usage is wrong.
+constexpr int kExitRefused = 2;
+
+// list_file: null packs every regular file under dir; otherwise exactly
+// the files it names, in its order.
+int pack_directory(const char* dir, const char* output, const char* list_file, FILE* err);
+int list_archive(const char* path, FILE* out, FILE* err);
+int verify_archive(const char* path, FILE* out, FILE* err);
+int extract_archive(const char* path, const char* dir, FILE* err);
+
+// The command line without the program name.
+int run_packer(int argc, const char* const* argv, FILE* out, FILE* err);

@@ -1,0 +1,77 @@
+#include <cstring>
+
+#include "payload/packer/archive_file.h"
+#include "payload/packer/packer.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: tonvaro-pack pack DIR -o FILE [--list LISTFILE]\n"
+    "       tonvaro-pack list FILE\n"
+    "       tonvaro-pack verify FILE\n"
+    "       tonvaro-pack extract FILE -d DIR\n"
+    "\n"
+    "pack     writes the payload archive of every regular file under DIR, in\n"
+    "         byte-wise order of their relative paths written with \"/\", or\n"
+    "         of the files LISTFILE names (one path relative to DIR a line;\n"
+    "         blank lines and lines starting with # are skipped), in its order.\n"
+    "         Names must suit Windows: ASCII only, since names read on Linux\n"
+    "         become ANSI texts there; no device names, no characters Windows\n"
+    "         forbids, shorter than 260 bytes, unique when case is ignored.\n"
+    "list     shows each entry's compressed size, size, CRC and name.\n"
+    "verify   checks the archive CRC and every entry's bounds, name and content,\n"
+    "         and tells how many bytes the entries hold.\n"
+    "extract  writes the entries below DIR.\n"
+    "FILE may be a payload archive or a setup executable carrying it as its\n"
+    "RAWDATA/103 resource.\n"
+    "Exit status: 0 success, 1 damaged archive or I/O failure, 2 refused input.\n";
+
+// Takes one operand and the values of the given options, in any order.
+int parse(int argc, const char* const* argv, const char* operand_name, const char** operand,
+          const char* option, const char** value, const char* other_option, const char** other_value,
+          FILE* err) {
+    for (int i = 1; i < argc; ++i) {
+        const char** target = nullptr;
+        if (option != nullptr && strcmp(argv[i], option) == 0) target = value;
+        if (other_option != nullptr && strcmp(argv[i], other_option) == 0) target = other_value;
+        if (target != nullptr) {
+            if (i + 1 == argc) return report(err, kExitRefused, "%s needs a value", argv[i]);
+            *target = argv[++i];
+        } else if (argv[i][0] == '-' || *operand != nullptr) {
+            return report(err, kExitRefused, "unexpected argument %s (see --help)", argv[i]);
+        } else {
+            *operand = argv[i];
+        }
+    }
+    if (*operand == nullptr) return report(err, kExitRefused, "%s needs %s", argv[0], operand_name);
+    if (option != nullptr && *value == nullptr) return report(err, kExitRefused, "%s needs %s", argv[0], option);
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int run_packer(int argc, const char* const* argv, FILE* out, FILE* err) {
+    if (argc >= 1 && (strcmp(argv[0], "--help") == 0 || strcmp(argv[0], "-h") == 0)) {
+        fputs(kHelp, out);
+        return kExitSuccess;
+    }
+    if (argc < 1) return report(err, kExitRefused, "no verb given (see --help)");
+    const char* operand = nullptr;
+    const char* value = nullptr;
+    const char* list = nullptr;
+    int code = kExitSuccess;
+    if (strcmp(argv[0], "pack") == 0) {
+        code = parse(argc, argv, "DIR", &operand, "-o", &value, "--list", &list, err);
+        return code != kExitSuccess ? code : pack_directory(operand, value, list, err);
+    }
+    if (strcmp(argv[0], "extract") == 0) {
+        code = parse(argc, argv, "FILE", &operand, "-d", &value, nullptr, nullptr, err);
+        return code != kExitSuccess ? code : extract_archive(operand, value, err);
+    }
+    if (strcmp(argv[0], "list") == 0 || strcmp(argv[0], "verify") == 0) {
+        code = parse(argc, argv, "FILE", &operand, nullptr, nullptr, nullptr, nullptr, err);
+        if (code != kExitSuccess) return code;
+        return argv[0][0] == 'l' ? list_archive(operand, out, err) : verify_archive(operand, out, err);
+    }
+    return report(err, kExitRefused, "unknown verb %s (see --help)", argv[0]);
+}

@@ -1,0 +1,372 @@
+// The end-to-end driver: starts a setup program in this Wine prefix, waits
+// for its windows, reads and answers them as a person would, and reports
+// what it saw and the exit code. Tests compare that report with what a user
+// must see.
+//
+//   tonvaro-driver [--cwd DIR] [--timeout SECONDS] SETUP.EXE STEP...
+//
+// Steps, in order:
+//   box CAPTION FLAGS ANSWER TEXT   a message box with this caption appears;
+//                                   its text must equal TEXT ("*" skips the
+//                                   check; \n and \r are unescaped), its
+//                                   icon and buttons must make FLAGS; press
+//                                   ANSWER (ok, yes, no)
+//   exit N                          the setup ends with exit code N, and no
+//                                   window of it is left unanswered
+// The driver exits 0 when every step held, 1 otherwise.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+DWORD g_pid = 0;
+HANDLE g_process = nullptr;
+DWORD g_deadline = 0;
+
+std::string narrow(const wchar_t* text) {
+    char buffer[4096];
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return n > 0 ? std::string(buffer) : std::string();
+}
+
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            const char c = text[i + 1];
+            if (c == 'n') { out += '\n'; ++i; continue; }
+            if (c == 'r') { out += '\r'; ++i; continue; }
+            if (c == '\\') { out += '\\'; ++i; continue; }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+std::string window_text(HWND window) {
+    char buffer[8192];
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, 2000, &n)) {
+        return std::string();
+    }
+    return std::string(buffer, n);
+}
+
+std::string class_name(HWND window) {
+    char buffer[256];
+    const int n = GetClassNameA(window, buffer, sizeof buffer);
+    return std::string(buffer, n > 0 ? n : 0);
+}
+
+struct Search {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM context) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == g_pid && IsWindowVisible(window)) {
+        reinterpret_cast<Search*>(context)->windows.push_back(window);
+    }
+    return TRUE;
+}
+
+std::vector<HWND> setup_windows() {
+    Search search;
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
+    return search.windows;
+}
+
+bool process_ended() { return WaitForSingleObject(g_process, 0) == WAIT_OBJECT_0; }
+
+bool timed_out() { return static_cast<LONG>(GetTickCount() - g_deadline) > 0; }
+
+// What a person sees of a message box: its caption, text, icon and buttons.
+struct BoxView {
+    HWND window = nullptr;
+    std::string caption;
+    std::string text;
+    unsigned buttons = 0;  // MB_OK 0, MB_YESNO 4, ...
+    unsigned icon = 0;     // MB_ICONHAND 16, ...
+    bool icon_known = true;
+};
+
+// Icons belong to the process that loaded them, so the box's icon handle
+// means nothing here. Instead the pixels that the box shows are compared
+// with the system icons drawn by this process on the same background.
+std::vector<COLORREF> capture(HWND window, int width, int height) {
+    std::vector<COLORREF> pixels;
+    // From the screen: a window DC of another process shows nothing here.
+    RECT where;
+    GetWindowRect(window, &where);
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return pixels;
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, where.left, where.top, SRCCOPY);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::vector<COLORREF> render_icon(LPCSTR id, COLORREF background, int width, int height) {
+    std::vector<COLORREF> pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, width, height};
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIcon(memory, 0, 0, LoadIconA(nullptr, id));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+unsigned identify_icon(HWND icon_window) {
+    RECT r;
+    GetClientRect(icon_window, &r);
+    const int width = r.right < 32 ? r.right : 32;
+    const int height = r.bottom < 32 ? r.bottom : 32;
+    if (width <= 0 || height <= 0) return 0;
+    const std::vector<COLORREF> shown = capture(icon_window, width, height);
+    if (shown.empty()) return 0;
+    struct Candidate {
+        LPCSTR id;
+        unsigned flag;
+    } candidates[] = {{IDI_HAND, MB_ICONHAND}, {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
+                      {IDI_ASTERISK, MB_ICONASTERISK}, {IDI_QUESTION, MB_ICONQUESTION}};
+    for (const Candidate& c : candidates) {
+        const std::vector<COLORREF> drawn = render_icon(c.id, shown[0], width, height);
+        std::size_t same = 0;
+        for (std::size_t i = 0; i < shown.size(); ++i) same += shown[i] == drawn[i];
+        if (same * 100 >= shown.size() * 95) return c.flag;
+    }
+    return 0;
+}
+
+BoxView read_box(HWND box) {
+    BoxView view;
+    view.window = box;
+    view.caption = window_text(box);
+    bool ok = false, yes = false, no = false, cancel = false;
+    HWND icon = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::string cls = class_name(child);
+        const int id = GetDlgCtrlID(child);
+        if (cls == "Button") {
+            if (id == IDOK) ok = true;
+            if (id == IDYES) yes = true;
+            if (id == IDNO) no = true;
+            if (id == IDCANCEL) cancel = true;
+        } else if (cls == "Static") {
+            const LONG style = GetWindowLongA(child, GWL_STYLE);
+            if ((style & SS_TYPEMASK) == SS_ICON) {
+                if (IsWindowVisible(child)) icon = child;
+            } else if (id == 0xFFFF) {
+                view.text = window_text(child);
+            }
+        }
+    }
+    if (yes && no) view.buttons = cancel ? MB_YESNOCANCEL : MB_YESNO;
+    else if (ok && cancel) view.buttons = MB_OKCANCEL;
+    else if (ok) view.buttons = MB_OK;
+    if (icon != nullptr) {
+        view.icon = identify_icon(icon);
+        view.icon_known = view.icon != 0;
+    }
+    return view;
+}
+
+// A message box is a dialog whose text is a plain static with id 0xFFFF
+// (the wizard's statics with that id are pictures and bands).
+bool is_message_box(HWND window) {
+    if (class_name(window) != "#32770") return false;
+    HWND text = GetDlgItem(window, 0xFFFF);
+    if (text == nullptr) return false;
+    const LONG style = GetWindowLongA(text, GWL_STYLE);
+    return (style & SS_TYPEMASK) == SS_LEFT && (style & SS_NOPREFIX) != 0;
+}
+
+// Waits for a message box with the caption; null when the setup ended or
+// the time ran out first.
+HWND wait_for_box(const std::string& caption) {
+    while (!timed_out()) {
+        for (HWND window : setup_windows()) {
+            if (is_message_box(window) && window_text(window) == caption) return window;
+        }
+        if (process_ended()) return nullptr;
+        Sleep(30);
+    }
+    return nullptr;
+}
+
+void report_windows(const char* why) {
+    for (HWND window : setup_windows()) {
+        std::printf("  %s: window class=%s caption=\"%s\"", why, class_name(window).c_str(),
+                    escape(window_text(window)).c_str());
+        if (is_message_box(window)) std::printf(" text=\"%s\"", escape(read_box(window).text).c_str());
+        std::printf("\n");
+    }
+}
+
+void press(HWND box, int id) {
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+bool step_box(const std::string& caption, unsigned flags, const std::string& answer,
+              const std::string& text) {
+    HWND window = wait_for_box(caption);
+    if (window == nullptr) {
+        std::printf("FAIL: no message box \"%s\" appeared%s\n", caption.c_str(),
+                    process_ended() ? " before the setup ended" : "");
+        report_windows("seen");
+        return false;
+    }
+    Sleep(50);  // let the box finish laying itself out
+    const BoxView view = read_box(window);
+    std::printf("box: caption=\"%s\" flags=%u%s text=\"%s\"\n", view.caption.c_str(),
+                view.buttons | view.icon, view.icon_known ? "" : " (icon unknown)",
+                escape(view.text).c_str());
+    bool good = true;
+    if (text != "*" && view.text != unescape(text)) {
+        std::printf("FAIL: expected text \"%s\"\n", text.c_str());
+        good = false;
+    }
+    if (!view.icon_known || (view.buttons | view.icon) != flags) {
+        std::printf("FAIL: expected flags %u\n", flags);
+        good = false;
+    }
+    int id = IDOK;
+    if (answer == "yes") id = IDYES;
+    else if (answer == "no") id = IDNO;
+    else if (answer != "ok") {
+        std::printf("FAIL: unknown answer %s\n", answer.c_str());
+        return false;
+    }
+    press(window, id);
+    // Wait until this box is gone, so that a later box of the same caption
+    // is a new one.
+    while (IsWindow(window) && !timed_out()) Sleep(20);
+    return good;
+}
+
+bool step_exit(DWORD expected) {
+    while (!process_ended()) {
+        if (timed_out()) {
+            std::printf("FAIL: the setup did not end\n");
+            report_windows("still open");
+            TerminateProcess(g_process, 99);
+            return false;
+        }
+        Sleep(30);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(g_process, &code);
+    std::printf("exit: %lu\n", code);
+    if (code != expected) {
+        std::printf("FAIL: expected exit code %lu\n", expected);
+        return false;
+    }
+    return true;
+}
+
+// Paths from the Linux side name drive Z:, which Wine maps to /.
+std::string windows_path(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::string out = "Z:" + path;
+    for (char& c : out) {
+        if (c == '/') c = '\\';
+    }
+    return out;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: tonvaro-driver [--cwd DIR] [--timeout S] SETUP.EXE STEP...\n");
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(narrow(argv[i]));
+    std::string cwd;
+    unsigned timeout = 60;
+    std::size_t i = 0;
+    while (i < args.size() && args[i].rfind("--", 0) == 0) {
+        if (args[i] == "--cwd" && i + 1 < args.size()) cwd = windows_path(args[i + 1]);
+        else if (args[i] == "--timeout" && i + 1 < args.size()) timeout = std::strtoul(args[i + 1].c_str(), nullptr, 10);
+        else return usage();
+        i += 2;
+    }
+    if (i >= args.size()) return usage();
+    std::string command = "\"" + windows_path(args[i++]) + "\"";
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        cwd.empty() ? nullptr : cwd.c_str(), &startup, &info)) {
+        std::printf("FAIL: cannot start %s (error %lu)\n", command.c_str(), GetLastError());
+        return 1;
+    }
+    CloseHandle(info.hThread);
+    g_pid = info.dwProcessId;
+    g_process = info.hProcess;
+    g_deadline = GetTickCount() + timeout * 1000;
+
+    bool good = true;
+    while (good && i < args.size()) {
+        const std::string& step = args[i];
+        if (step == "box" && i + 4 < args.size()) {
+            good = step_box(args[i + 1], std::strtoul(args[i + 2].c_str(), nullptr, 10), args[i + 3], args[i + 4]);
+            i += 5;
+        } else if (step == "exit" && i + 1 < args.size()) {
+            good = step_exit(std::strtoul(args[i + 1].c_str(), nullptr, 10));
+            i += 2;
+        } else {
+            std::printf("FAIL: bad step %s\n", step.c_str());
+            good = false;
+        }
+    }
+    if (!process_ended()) {
+        if (good) std::printf("FAIL: the setup is still running after the last step\n");
+        report_windows("left open");
+        TerminateProcess(g_process, 99);
+        good = false;
+    }
+    CloseHandle(g_process);
+    std::printf(good ? "driver: all steps held\n" : "driver: a step failed\n");
+    return good ? 0 : 1;
+}

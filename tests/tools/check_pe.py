@@ -1,0 +1,60 @@
+#!/usr/bin/env python3
+"""Static checks of the shipped setup program: the import table equals the
+reviewed list, only the allowed system DLLs are imported, the subsystem
+version is 4.0, and no time stamp of the build is left in the file."""
+import sys
+
+import pefile
+
+ALLOWED = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "SHELL32.DLL",
+           "COMCTL32.DLL", "VERSION.DLL"}
+
+
+def main() -> int:
+    exe, expected_file = sys.argv[1], sys.argv[2]
+    pe = pefile.PE(exe)
+    problems = []
+
+    actual = set()
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = entry.dll.decode().upper()
+        if dll not in ALLOWED:
+            problems.append(f"imports from {dll}, which is not allowed")
+        for imp in entry.imports:
+            name = imp.name.decode() if imp.name else f"#{imp.ordinal}"
+            actual.add(f"{dll}!{name}")
+    expected = set()
+    with open(expected_file) as f:
+        for line in f:
+            line = line.strip()
+            if line and not line.startswith("#"):
+                expected.add(line)
+    for missing in sorted(expected - actual):
+        problems.append(f"expected import not found: {missing}")
+    for extra in sorted(actual - expected):
+        problems.append(f"import not in the reviewed list: {extra}")
+
+    opt = pe.OPTIONAL_HEADER
+    if (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion) != (4, 0):
+        problems.append(f"subsystem version {opt.MajorSubsystemVersion}.{opt.MinorSubsystemVersion}, not 4.0")
+    if opt.Subsystem != 2:
+        problems.append(f"subsystem {opt.Subsystem}, not 2 (Windows GUI)")
+    if pe.FILE_HEADER.TimeDateStamp != 0:
+        problems.append(f"file header time stamp {pe.FILE_HEADER.TimeDateStamp:#x}")
+    if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") and pe.DIRECTORY_ENTRY_RESOURCE.struct.TimeDateStamp != 0:
+        problems.append("resource directory carries a time stamp")
+    if hasattr(pe, "DIRECTORY_ENTRY_DEBUG"):
+        problems.append("a debug directory is present")
+    if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
+        problems.append("the program exports symbols")
+
+    for p in problems:
+        print("check_pe:", p)
+    sizes = {s.Name.rstrip(b"\0").decode(): s.SizeOfRawData for s in pe.sections}
+    code_and_data = sum(v for k, v in sizes.items() if k != ".rsrc")
+    print(f"{exe}: {len(actual)} imports, sections {sizes}, without .rsrc {code_and_data} bytes")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,32 @@
+#!/usr/bin/env python3
+"""Writes payloads that a correct packer never produces, for the tests:
+damaged (one byte of a stream changed, CRC left stale), tiny (7 bytes) and
+empty (the 8-byte archive of no entries)."""
+import os
+import struct
+import sys
+import zlib
+
+
+def with_crc(body: bytes) -> bytes:
+    return struct.pack("<I", zlib.crc32(body) & 0xFFFFFFFF) + body
+
+
+def main() -> None:
+    source, out_dir = sys.argv[1], sys.argv[2]
+    os.makedirs(out_dir, exist_ok=True)
+    good = open(source, "rb").read()
+    damaged = bytearray(good)
+    damaged[len(damaged) // 2] ^= 0x20
+    variants = {
+        "damaged": bytes(damaged),
+        "tiny": with_crc(b"\0\0\0"),
+        "empty": with_crc(struct.pack("<I", 0)),
+    }
+    for name, data in variants.items():
+        with open(os.path.join(out_dir, name + ".bin"), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()
