@@ -76,6 +76,12 @@ endforeach()
 
 include(${CMAKE_SOURCE_DIR}/tests/e2e.cmake)
 
+# Programs and data that tests of each subsystem build for themselves.
+file(GLOB TONVARO_TEST_FRAGMENTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/cmake/*.cmake)
+foreach(fragment ${TONVARO_TEST_FRAGMENTS})
+    include(${fragment})
+endforeach()
+
 # A program for the component tests to start and to probe under several
 # Windows versions.
 add_executable(tonvaro-child tests/win/child/child.cpp)

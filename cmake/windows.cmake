@@ -24,19 +24,19 @@ else()
     set(TONVARO_ENTRY setup_entry)
 endif()
 
-set(TONVARO_SETUP_CORE_SOURCES
-    ${TONVARO_PORTABLE_SOURCES}
-    common/globals.cpp
-    common/memory.cpp
-    common/messages.cpp
-    common/process.cpp
-    common/probes.cpp
-    payload/verify.cpp
-    setup/startup.cpp
-    setup/wizard.cpp
-    setup/licence_text.cpp
-    extensions/extension_list.cpp
-)
+# Every source of the subsystem folders, but the three that only the setup
+# executable has (entry point, C-runtime replacement, real message box).
+file(GLOB TONVARO_SETUP_CORE_SOURCES CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/common/*.cpp
+    ${CMAKE_SOURCE_DIR}/setup/*.cpp
+    ${CMAKE_SOURCE_DIR}/payload/*.cpp
+    ${CMAKE_SOURCE_DIR}/install/*.cpp
+    ${CMAKE_SOURCE_DIR}/registration/*.cpp
+    ${CMAKE_SOURCE_DIR}/extensions/*.cpp)
+list(REMOVE_ITEM TONVARO_SETUP_CORE_SOURCES
+    ${CMAKE_SOURCE_DIR}/setup/entry.cpp
+    ${CMAKE_SOURCE_DIR}/common/freestanding.cpp
+    ${CMAKE_SOURCE_DIR}/common/show_message.cpp)
 
 add_library(setup_core STATIC ${TONVARO_SETUP_CORE_SOURCES})
 target_include_directories(setup_core PUBLIC ${CMAKE_SOURCE_DIR} /usr/${TONVARO_TRIPLET}/include)

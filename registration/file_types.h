@@ -1,0 +1,4 @@
+#pragma once
+#include <windows.h>
+
+int register_file_types();
