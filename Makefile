@@ -39,10 +39,7 @@ test: host win32 win64
 
 # Builds the setup with the sample product and starts it under Wine.
 demo: win64 win32
-	@echo "The shipped setup program: $(abspath $(WIN32))/setup.exe"
-	@echo "Starting its x86_64 twin under Wine: $(abspath $(WIN64))/setup.exe"
-	$(WIN64)/wine-run $(WIN64)/setup.exe; echo "setup.exe exited with code $$?"
-	$(WIN64)/wine-session stop
+	@sh tools/demo.sh
 
 # A setup of your own product:
 #   make setup PRODUCT=DIR OUT=DIR2 [PRODUCT_LIST=FILE]   pack DIR and link it

@@ -10,3 +10,8 @@ foreach(v damaged tiny)
     tonvaro_e2e(startup.${v}_payload_is_a_critical_error
         $<TARGET_FILE:setup_${v}> box "Critical error" 16 ok ${damaged_text} exit 1)
 endforeach()
+
+# The archive of no entries verifies: the wizard comes up, and leaving it
+# from its first page ends the setup with exit code 1.
+tonvaro_e2e(startup.empty_payload_shows_the_wizard
+    $<TARGET_FILE:setup_empty> click "Quenvale Tonvaro Setup" 2 exit 1)

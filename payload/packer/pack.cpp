@@ -179,6 +179,13 @@ int append_entry(const char* dir, const std::string& relative, std::vector<unsig
     return kExitSuccess;
 }
 
+std::string parent_directory(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) return ".";
+    if (slash == path) return "/";
+    return std::string(path, slash - path);
+}
+
 }  // namespace
 
 int pack_directory(const char* dir, const char* output, const char* list_file, FILE* err) {
@@ -186,6 +193,11 @@ int pack_directory(const char* dir, const char* output, const char* list_file, F
     struct stat status;
     if (root.empty() || stat(dir, &status) != 0 || !S_ISDIR(status.st_mode)) {
         return report(err, kExitRefused, "%s is not a directory", dir);
+    }
+    // An output inside the tree would be packed into the next archive.
+    const std::string output_dir = real_directory(parent_directory(output).c_str());
+    if (!output_dir.empty() && (output_dir == root || output_dir.compare(0, root.size() + 1, root + "/") == 0)) {
+        return report(err, kExitRefused, "the output %s lies inside %s", output, dir);
     }
     FileList files;
     int code = list_file != nullptr ? read_list(list_file, &files, err) : walk(dir, "", &files, err);

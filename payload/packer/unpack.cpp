@@ -109,7 +109,15 @@ int create_below(int root, const PayloadEntry& entry, int* parent, std::string* 
         component.clear();
     }
     if (directory < 0) return -1;
-    const int fd = openat(directory, component.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    // A new file, never one already there: a hard link in DIR to a file
+    // outside it must not be written through.
+    if (unlinkat(directory, component.c_str(), 0) != 0 && errno != ENOENT) {
+        report(err, kExitDamaged, "entry %s: cannot replace: %s", shown(entry).c_str(), strerror(errno));
+        close(directory);
+        return -1;
+    }
+    const int fd = openat(directory, component.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
         report(err, kExitDamaged, "entry %s: cannot create: %s", shown(entry).c_str(), strerror(errno));
         close(directory);

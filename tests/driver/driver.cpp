@@ -11,6 +11,9 @@
 //                                   check; \n and \r are unescaped), its
 //                                   icon and buttons must make FLAGS; press
 //                                   ANSWER (ok, yes, no)
+//   click CAPTION ID                a window (not a message box) with this
+//                                   caption appears; press its control ID
+//   shot FILE                       saves the screen as a bitmap to FILE
 //   exit N                          the setup ends with exit code N, and no
 //                                   window of it is left unanswered
 // The driver exits 0 when every step held, 1 otherwise.
@@ -54,6 +57,16 @@ std::string escape(const std::string& text) {
         if (c == '\n') out += "\\n";
         else if (c == '\r') out += "\\r";
         else out += c;
+    }
+    return out;
+}
+
+// Paths from the Linux side name drive Z:, which Wine maps to /.
+std::string windows_path(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::string out = "Z:" + path;
+    for (char& c : out) {
+        if (c == '/') c = '\\';
     }
     return out;
 }
@@ -281,6 +294,72 @@ bool step_box(const std::string& caption, unsigned flags, const std::string& ans
     return good;
 }
 
+HWND wait_for_dialog(const std::string& caption) {
+    while (!timed_out()) {
+        for (HWND window : setup_windows()) {
+            if (!is_message_box(window) && window_text(window) == caption) return window;
+        }
+        if (process_ended()) return nullptr;
+        Sleep(30);
+    }
+    return nullptr;
+}
+
+bool step_click(const std::string& caption, int id) {
+    HWND window = wait_for_dialog(caption);
+    if (window == nullptr) {
+        std::printf("FAIL: no window \"%s\" appeared\n", caption.c_str());
+        report_windows("seen");
+        return false;
+    }
+    HWND control = GetDlgItem(window, id);
+    if (control == nullptr || !IsWindowEnabled(control)) {
+        std::printf("FAIL: \"%s\" has no enabled control %d\n", caption.c_str(), id);
+        return false;
+    }
+    std::printf("click: \"%s\" %d \"%s\"\n", caption.c_str(), id, window_text(control).c_str());
+    press(window, id);
+    return true;
+}
+
+// The whole screen as a 24-bit bitmap file, for people to look at.
+bool step_shot(const std::string& file) {
+    Sleep(300);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const DWORD row = (width * 3 + 3) & ~3u;
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+    header.bfSize = header.bfOffBits + row * height;
+    bool good = false;
+    if (FILE* f = std::fopen(windows_path(file).c_str(), "wb")) {
+        good = std::fwrite(&header, sizeof header, 1, f) == 1 &&
+               std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
+               std::fwrite(bits, row * height, 1, f) == 1;
+        good = std::fclose(f) == 0 && good;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    std::printf("shot: %s%s\n", file.c_str(), good ? "" : " (FAILED)");
+    return good;
+}
+
 bool step_exit(DWORD expected) {
     while (!process_ended()) {
         if (timed_out()) {
@@ -299,16 +378,6 @@ bool step_exit(DWORD expected) {
         return false;
     }
     return true;
-}
-
-// Paths from the Linux side name drive Z:, which Wine maps to /.
-std::string windows_path(const std::string& path) {
-    if (path.empty() || path[0] != '/') return path;
-    std::string out = "Z:" + path;
-    for (char& c : out) {
-        if (c == '/') c = '\\';
-    }
-    return out;
 }
 
 int usage() {
@@ -352,6 +421,12 @@ int wmain(int argc, wchar_t** argv) {
         if (step == "box" && i + 4 < args.size()) {
             good = step_box(args[i + 1], std::strtoul(args[i + 2].c_str(), nullptr, 10), args[i + 3], args[i + 4]);
             i += 5;
+        } else if (step == "click" && i + 2 < args.size()) {
+            good = step_click(args[i + 1], std::atoi(args[i + 2].c_str()));
+            i += 3;
+        } else if (step == "shot" && i + 1 < args.size()) {
+            good = step_shot(args[i + 1]);
+            i += 2;
         } else if (step == "exit" && i + 1 < args.size()) {
             good = step_exit(std::strtoul(args[i + 1].c_str(), nullptr, 10));
             i += 2;

@@ -257,19 +257,36 @@ TEST(ExtractRefuses, UnsafeNamesBeforeWritingAnything) {
     }
 }
 
-TEST(ExtractRefuses, SymbolicLinksAlreadyInTheDestination) {
+TEST(ExtractRefuses, LinksAlreadyInTheDestinationAreNeverWrittenThrough) {
     ScratchDir scratch;
     write_file(scratch / "outside/victim.txt", "keep");
+    write_file(scratch / "outside/hard.txt", "keep");
     fs::create_directories(scratch / "dest");
     fs::create_directory_symlink(scratch / "outside", scratch / "dest/link");
     fs::create_symlink(scratch / "outside/victim.txt", scratch / "dest/f.txt");
-    for (const char* name : {"link\\f.txt", "f.txt"}) {
-        write_bytes(scratch / "p.bin", hand_archive(1, {hand_entry(name, "evil")}));
-        const ToolRun extract = run({"extract", scratch / "p.bin", "-d", scratch / "dest"});
-        EXPECT_EQ(1, extract.code) << name;
-        EXPECT_NE(std::string::npos, extract.err.find(std::string("entry ") + name + ": cannot ")) << extract.err;
+    fs::create_hard_link(scratch / "outside/hard.txt", scratch / "dest/h.txt");
+    // A linked directory on the way is refused.
+    write_bytes(scratch / "p.bin", hand_archive(1, {hand_entry("link\\f.txt", "evil")}));
+    const ToolRun through_directory = run({"extract", scratch / "p.bin", "-d", scratch / "dest"});
+    EXPECT_EQ(1, through_directory.code);
+    EXPECT_NE(std::string::npos, through_directory.err.find("entry link\\f.txt: cannot ")) << through_directory.err;
+    // A linked file is replaced by the entry's own file.
+    for (const char* name : {"f.txt", "h.txt"}) {
+        write_bytes(scratch / "p.bin", hand_archive(1, {hand_entry(name, "new")}));
+        EXPECT_EQ(0, run({"extract", scratch / "p.bin", "-d", scratch / "dest"}).code) << name;
+        EXPECT_FALSE(fs::is_symlink(scratch / (std::string("dest/") + name))) << name;
+        EXPECT_EQ("new", read_file(scratch / (std::string("dest/") + name))) << name;
     }
-    EXPECT_EQ((Tree{{"victim.txt", "keep"}}), snapshot(scratch / "outside"));
+    EXPECT_EQ((Tree{{"hard.txt", "keep"}, {"victim.txt", "keep"}}), snapshot(scratch / "outside"));
+}
+
+TEST(PackRefuses, AnOutputInsideTheTree) {
+    ScratchDir scratch;
+    write_file(scratch / "product/a.txt", "a");
+    const ToolRun packed = run({"pack", scratch / "product", "-o", scratch / "product/p.bin"});
+    EXPECT_EQ(2, packed.code);
+    EXPECT_NE(std::string::npos, packed.err.find("inside")) << packed.err;
+    EXPECT_FALSE(fs::exists(scratch / "product/p.bin"));
 }
 
 TEST(DamagedArchive, EveryReaderStopsWithExitOne) {
