@@ -12,7 +12,17 @@
 //                                   icon and buttons must make FLAGS; press
 //                                   ANSWER (ok, yes, no)
 //   click CAPTION ID                a window (not a message box) with this
-//                                   caption appears; press its control ID
+//                                   caption appears; click its control ID
+//                                   (which must be visible and enabled)
+//   escape CAPTION                  press Escape in that window
+//   type CAPTION ID TEXT            put TEXT into the edit control ID
+//   page N                          the wizard comes to page N (0 to 5), read
+//                                   from its visible controls and texts
+//   visible ID 0|1                  the wizard's control ID is hidden/shown
+//   enabled ID 0|1                  ... is disabled/enabled
+//   checked ID 0|1                  the wizard's check box ID is (un)ticked
+//   text ID TEXT                    the wizard's control ID shows TEXT
+//   gone CAPTION                    no window of that caption is left
 //   shot FILE                       saves the screen as a bitmap to FILE
 //   exit N                          the setup ends with exit code N, and no
 //                                   window of it is left unanswered
@@ -252,10 +262,8 @@ void report_windows(const char* why) {
     }
 }
 
-void press(HWND box, int id) {
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
-}
+// A click on the button itself, as a mouse would make it.
+void press(HWND box, int id) { PostMessageA(GetDlgItem(box, id), BM_CLICK, 0, 0); }
 
 bool step_box(const std::string& caption, unsigned flags, const std::string& answer,
               const std::string& text) {
@@ -313,13 +321,119 @@ bool step_click(const std::string& caption, int id) {
         return false;
     }
     HWND control = GetDlgItem(window, id);
-    if (control == nullptr || !IsWindowEnabled(control)) {
-        std::printf("FAIL: \"%s\" has no enabled control %d\n", caption.c_str(), id);
+    if (control == nullptr || !IsWindowEnabled(control) || !IsWindowVisible(control)) {
+        std::printf("FAIL: \"%s\" has no visible, enabled control %d\n", caption.c_str(), id);
         return false;
     }
     std::printf("click: \"%s\" %d \"%s\"\n", caption.c_str(), id, window_text(control).c_str());
     press(window, id);
     return true;
+}
+
+constexpr const char* kWizardCaption = "Quenvale Tonvaro Setup";
+
+bool step_escape(const std::string& caption) {
+    HWND window = wait_for_dialog(caption);
+    if (window == nullptr) {
+        std::printf("FAIL: no window \"%s\" for Escape\n", caption.c_str());
+        return false;
+    }
+    // To the control with the focus, as the keyboard would deliver it; the
+    // dialog manager turns it into the cancel command.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus != nullptr) {
+        target = info.hwndFocus;
+    }
+    std::printf("escape: \"%s\"\n", caption.c_str());
+    PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    return true;
+}
+
+bool step_type(const std::string& caption, int id, const std::string& text) {
+    HWND window = wait_for_dialog(caption);
+    HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;
+    if (control == nullptr) {
+        std::printf("FAIL: no control %d in \"%s\" to type into\n", id, caption.c_str());
+        return false;
+    }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                        2000, &ignored);
+    std::printf("type: %d \"%s\"\n", id, text.c_str());
+    return true;
+}
+
+bool shown(HWND window, int id) {
+    HWND control = GetDlgItem(window, id);
+    return control != nullptr && IsWindowVisible(control);
+}
+
+// The page as a person reads it off the screen.
+int current_page(HWND wizard) {
+    const std::string main_text = shown(wizard, 1002) ? window_text(GetDlgItem(wizard, 1002)) : "";
+    if (window_text(GetDlgItem(wizard, 2)) == "Close") return 5;
+    if (main_text.find("Welcome to the") != std::string::npos) return 0;
+    if (shown(wizard, 1000)) return 1;
+    if (shown(wizard, 1013)) return 2;
+    if (shown(wizard, 1018)) return 3;
+    if (main_text.find("now being installed") != std::string::npos ||
+        main_text.find("will now be installed") != std::string::npos) {
+        return 4;
+    }
+    return -1;
+}
+
+bool step_page(int expected) {
+    int page = -1;
+    HWND wizard = nullptr;
+    while (!timed_out() && !process_ended()) {
+        wizard = wait_for_dialog(kWizardCaption);
+        if (wizard != nullptr && (page = current_page(wizard)) == expected) break;
+        Sleep(30);
+    }
+    std::printf("page: %d\n", page);
+    if (page != expected) {
+        std::printf("FAIL: expected page %d\n", expected);
+        report_windows("seen");
+        return false;
+    }
+    return true;
+}
+
+// A state of a wizard control: visible, enabled, checked or its text.
+bool step_state(const std::string& what, int id, const std::string& expected) {
+    HWND wizard = wait_for_dialog(kWizardCaption);
+    HWND control = wizard != nullptr ? GetDlgItem(wizard, id) : nullptr;
+    if (control == nullptr) {
+        std::printf("FAIL: no wizard control %d\n", id);
+        return false;
+    }
+    std::string actual;
+    if (what == "visible") actual = IsWindowVisible(control) ? "1" : "0";
+    else if (what == "enabled") actual = IsWindowEnabled(control) ? "1" : "0";
+    else if (what == "checked") actual = SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
+    else actual = window_text(control);
+    const std::string wanted = what == "text" ? unescape(expected) : expected;
+    std::printf("%s: %d \"%s\"\n", what.c_str(), id, escape(actual).c_str());
+    if (actual != wanted) {
+        std::printf("FAIL: expected \"%s\"\n", expected.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool step_gone(const std::string& caption) {
+    while (!timed_out()) {
+        bool present = false;
+        for (HWND window : setup_windows()) present = present || window_text(window) == caption;
+        if (!present) return true;
+        Sleep(30);
+    }
+    std::printf("FAIL: \"%s\" is still open\n", caption.c_str());
+    return false;
 }
 
 // The whole screen as a 24-bit bitmap file, for people to look at.
@@ -424,6 +538,22 @@ int wmain(int argc, wchar_t** argv) {
         } else if (step == "click" && i + 2 < args.size()) {
             good = step_click(args[i + 1], std::atoi(args[i + 2].c_str()));
             i += 3;
+        } else if (step == "escape" && i + 1 < args.size()) {
+            good = step_escape(args[i + 1]);
+            i += 2;
+        } else if (step == "type" && i + 3 < args.size()) {
+            good = step_type(args[i + 1], std::atoi(args[i + 2].c_str()), args[i + 3]);
+            i += 4;
+        } else if (step == "page" && i + 1 < args.size()) {
+            good = step_page(std::atoi(args[i + 1].c_str()));
+            i += 2;
+        } else if ((step == "visible" || step == "enabled" || step == "checked" || step == "text") &&
+                   i + 2 < args.size()) {
+            good = step_state(step, std::atoi(args[i + 1].c_str()), args[i + 2]);
+            i += 3;
+        } else if (step == "gone" && i + 1 < args.size()) {
+            good = step_gone(args[i + 1]);
+            i += 2;
         } else if (step == "shot" && i + 1 < args.size()) {
             good = step_shot(args[i + 1]);
             i += 2;
