@@ -15,8 +15,9 @@ int has_extension_title(const char* title);
 // NM_CLICK and LVN_ITEMCHANGING from the list (the wizard forwards them).
 void handle_extension_click(const NMHDR* notification);
 void handle_extension_selection(const NMHDR* notification);
-// The installer path and description of a row, or null when the row does
-// not exist.
+// The row's text block (installer path, then its description), or null when
+// the row does not exist or holds none; *ticked (when given) says whether
+// the row's tick is set.
 const char* extension_installer_path(int row, int* ticked);
 // Releases every row's block; reaches them without the list view, which
 // may be gone at shutdown.
