@@ -17,6 +17,7 @@ endif()
 # The prefix, the wineserver and the display that every test here shares.
 set(TONVARO_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
 set(TONVARO_WINE_SESSION ${CMAKE_BINARY_DIR}/wine-session)
+set(TONVARO_URL_RECORDER ${CMAKE_BINARY_DIR}/tonvaro-url-recorder.exe)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-session.in ${TONVARO_WINE_SESSION} @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
@@ -55,6 +56,11 @@ target_compile_options(tonvaro-driver PRIVATE ${TONVARO_WIN_WARNINGS})
 target_compile_definitions(tonvaro-driver PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_options(tonvaro-driver PRIVATE -static -municode)
 target_link_libraries(tonvaro-driver PRIVATE ${TONVARO_WIN_TEST_LIBS})
+
+add_executable(tonvaro-url-recorder WIN32 tests/driver/url_recorder.cpp)
+target_compile_options(tonvaro-url-recorder PRIVATE ${TONVARO_WIN_WARNINGS})
+target_link_options(tonvaro-url-recorder PRIVATE -static)
+target_link_libraries(tonvaro-url-recorder PRIVATE -lkernel32 -luser32)
 
 # Setup programs built around hostile payloads, linked like the real one.
 set(TONVARO_VARIANTS_DIR ${CMAKE_BINARY_DIR}/variants)

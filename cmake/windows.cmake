@@ -103,6 +103,8 @@ endif()
 
 tonvaro_setup_executable(setup ${CMAKE_CURRENT_BINARY_DIR} ${TONVARO_PAYLOAD_FILE})
 
+include(product/addons.cmake)
+
 if(TONVARO_BUILD_TESTS)
     include(cmake/windows-tests.cmake)
 endif()

@@ -15,3 +15,17 @@ endforeach()
 # from its first page ends the setup with exit code 1.
 tonvaro_e2e(startup.empty_payload_shows_the_wizard
     $<TARGET_FILE:setup_empty> click "Quenvale Tonvaro Setup" 2 exit 1)
+
+# The wizard's scenarios, each driven from start to end and checked from the
+# Linux side (tests/e2e/scenarios.py).
+execute_process(COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.py
+        ${CMAKE_BINARY_DIR} --list
+    OUTPUT_VARIABLE TONVARO_SCENARIOS OUTPUT_STRIP_TRAILING_WHITESPACE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.py)
+string(REPLACE "\n" ";" TONVARO_SCENARIOS "${TONVARO_SCENARIOS}")
+foreach(s ${TONVARO_SCENARIOS})
+    add_test(NAME e2e.scenario.${s}
+        COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.py ${CMAKE_BINARY_DIR} ${s})
+    set_tests_properties(e2e.scenario.${s} PROPERTIES FIXTURES_REQUIRED wine
+        RESOURCE_LOCK wine_prefix TIMEOUT 300)
+endforeach()
