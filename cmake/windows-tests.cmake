@@ -64,7 +64,7 @@ target_link_libraries(tonvaro-url-recorder PRIVATE -lkernel32 -luser32)
 
 # Setup programs built around hostile payloads, linked like the real one.
 set(TONVARO_VARIANTS_DIR ${CMAKE_BINARY_DIR}/variants)
-set(TONVARO_VARIANT_PAYLOADS damaged tiny empty)
+set(TONVARO_VARIANT_PAYLOADS damaged tiny empty bad-stream)
 set(variant_files)
 foreach(v ${TONVARO_VARIANT_PAYLOADS})
     list(APPEND variant_files ${TONVARO_VARIANTS_DIR}/${v}.bin)

@@ -381,6 +381,114 @@ def missing_components_offer_the_update_page(name):
           f"opened: {opened_urls()!r}")
 
 
+def start_player(*arguments):
+    """The stand-in player, running as a user would have it."""
+    player = os.path.join(BUILD, "product-stage", "Zaphio.exe")
+    out = tempfile.TemporaryFile()
+    process = subprocess.Popen([os.path.join(BUILD, "wine-run"), player, *arguments],
+                               stdout=out, stderr=out, env=env())
+    for _ in range(100):
+        if subprocess.run(["pgrep", "-f", r"Zaphio\.exe"], capture_output=True).returncode == 0:
+            break
+        time.sleep(0.1)
+    time.sleep(1)  # its window is up
+    return process
+
+
+def player_running():
+    return subprocess.run(["pgrep", "-f", r"Zaphio\.exe"], capture_output=True).returncode == 0
+
+
+@scenario
+def a_running_player_is_closed_first(name):
+    process = start_player()
+    setup = stage(name)
+    drive(setup, *to_destination_page(), *through_to_complete(False),
+          "click", WIZARD, START_BOX, "click", WIZARD, EXIT, *ADDON_OFFER, "exit", "0")
+    process.wait(timeout=30)
+    check(os.path.isfile(os.path.join(linux(DEFAULT_DESTINATION), "Zaphio.exe")), "not installed")
+
+
+@scenario
+def a_player_that_stays_stops_the_run(name):
+    start_player("--ignore-quit")
+    setup = stage(name)
+    drive(setup, *to_destination_page(), "click", WIZARD, NEXT, "page", "2", "click", WIZARD, NEXT,
+          "box", "Error", "48", "ok",
+          "The setup program has detected that Quenvale Tonvaro is currently running on your "
+          "system, which will prevent the reinstallation from succeeding. All attempts to close "
+          r"the running player instance have failed, though.\n\nPlease close all currently "
+          "running instances of Quenvale Tonvaro and run the installation program again. If you "
+          "do not see any running instances of the player please reboot your system and then try "
+          "again.", "exit", "1")
+    check(player_running(), "the player that ignores WM_QUIT is gone")
+    check(not os.path.exists(linux(DEFAULT_DESTINATION)), "files were written")
+
+
+@scenario
+def a_damaged_entry_stops_the_run(name):
+    setup = stage(name, setup=os.path.join("variants", "bad-stream", "setup.exe"))
+    drive(setup, *to_destination_page(), "click", WIZARD, NEXT, "page", "2", "click", WIZARD, NEXT,
+          "box", "Error", "16", "ok",
+          r"Error during file extraction. The compressed data contained in this archive seems "
+          r"to be corrupted.\n\nIf you downloaded this file try downloading it again.",
+          "exit", "1")
+    installed = linux(DEFAULT_DESTINATION)
+    check(not os.path.exists(os.path.join(installed, "Installer")), "the installer was copied")
+    check(reg_values(r"HKCU\Software\Quenvale\Quenvale Tonvaro") == {}, "registry written")
+
+
+def set_windows_version(version):
+    wine("reg", "add", r"HKCU\Software\Wine\AppDefaults\setup.exe", "/v", "Version", "/d",
+         version, "/f")
+
+
+@scenario
+def registry_roots_follow_the_windows_version(name):
+    expected = {"win98": (r"HKLM\Software", r"HKCR"),
+                "nt40": (r"HKCU\Software", r"HKCR"),
+                "win2k": (r"HKCU\Software", r"HKCU\Software\Classes")}
+    for version, (application, classes) in expected.items():
+        reset(name)
+        set_windows_version(version)
+        setup = stage(name)
+        drive(setup, *to_destination_page(), *through_to_complete(False),
+              "click", WIZARD, START_BOX, "click", WIZARD, EXIT, *ADDON_OFFER, "exit", "0")
+        app = reg_values(application + r"\Quenvale\Quenvale Tonvaro")
+        print(f"{version}: AppDir under {application}: {app.get('AppDir')}")
+        check(app.get("AppDir") == ("REG_SZ", DEFAULT_DESTINATION), f"{version}: AppDir")
+        association = reg_values(classes + r"\.p4u")
+        print(f"{version}: .p4u under {classes}: {association.get('')}")
+        check(association.get("") == ("REG_SZ", "QuenvaleTonvaro.PlayList"), f"{version}: .p4u")
+
+
+@scenario
+def add_on_offer_opens_the_add_on_page(name):
+    setup = stage(name)
+    drive(setup, *to_destination_page(), *through_to_complete(False),
+          "click", WIZARD, START_BOX, "click", WIZARD, EXIT,
+          "box", "Add-On Information", "68", "yes", "*", "exit", "0")
+    check(opened_urls() == ["http://www.quenvale.example/internet/download/0014/add-ons"],
+          f"opened: {opened_urls()!r}")
+
+
+@scenario
+def extensions_page_describes_the_first_add_on(name):
+    setup = stage(name, addons=["pictavo"])
+    drive(setup, *to_destination_page(), "click", WIZARD, NEXT, "page", "2",
+          "click", WIZARD, NEXT, "page", "3",
+          "text", "1003", "View photos and graphic images of every kind and make slide shows of "
+          "your own.", "click", WIZARD, PREVIOUS, "page", "2", "click", WIZARD, EXIT, "exit", "1")
+
+
+@scenario
+def browse_then_cancel_keeps_the_destination(name):
+    setup = stage(name)
+    drive(setup, *to_destination_page(), "click", WIZARD, BROWSE,
+          "click", "Browse for Folder", "2", "gone", "Browse for Folder",
+          "text", DESTINATION, DEFAULT_DESTINATION, "click", WIZARD, EXIT, "exit", "1")
+
+
 def main():
     if sys.argv[2] == "--list":
         print("\n".join(SCENARIOS))
