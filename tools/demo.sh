@@ -1,25 +1,65 @@
 #!/bin/sh
-# Starts the setup under Wine. With a display, you drive it yourself; without
-# one, it runs on a virtual display and the end-to-end driver walks it while
-# screenshots are saved, so that you can look at what a user would see.
+# The setup with the sample product and three sample add-ons beside it, in
+# a fresh Wine prefix of its own under build/demo. With a display you drive
+# it yourself; without one, the end-to-end driver walks all six pages on a
+# virtual display, saves a screenshot of every page and message box, and
+# this script prints what was installed.
 set -eu
-tree=build/win64
-echo "The shipped setup program: $(pwd)/build/win32/setup.exe"
-echo "Starting its x86_64 twin under Wine: $(pwd)/$tree/setup.exe"
+top=$(pwd)
+tree=$top/build/win64
+demo=$top/build/demo
+export TONVARO_WINE_ROOT="$demo/wine"
+"$tree/wine-session" stop
+rm -rf "$demo"
+mkdir -p "$demo/screenshots"
+"$tree/wine-session" start
+c="$TONVARO_WINE_ROOT/prefix/drive_c"
+downloads="$c/Downloads"
+mkdir -p "$downloads"
+cp "$tree/setup.exe" "$downloads/setup.exe"
+for addon in pictavo pyrolo audiocd; do cp "$tree/addons/$addon-setup.exe" "$downloads/"; done
+
+echo "The shipped setup program: $top/build/win32/setup.exe"
+echo "Running its x86_64 twin under Wine from C:\\Downloads, three sample add-ons beside it."
+status=0
 if [ -n "${DISPLAY:-}" ]; then
-    status=0
-    "$tree/wine-run" "$tree/setup.exe" || status=$?
-    echo "setup.exe ended with exit code $status"
+    "$tree/wine-run" 'C:\Downloads\setup.exe' || status=$?
 else
-    shots=$(pwd)/build/demo
-    mkdir -p "$shots"
-    "$tree/wine-run" "$tree/tonvaro-driver.exe" "$tree/setup.exe" \
-        shot "$shots/welcome.bmp" \
-        click "Quenvale Tonvaro Setup" 2 \
-        exit 1
-    for bmp in "$shots"/*.bmp; do
+    W="Quenvale Tonvaro Setup"
+    "$tree/wine-run" "$tree/tonvaro-driver.exe" --timeout 120 --shots "$demo/screenshots" \
+        'C:\Downloads\setup.exe' \
+        page 0 click "$W" 1004 shot "$demo/screenshots/00-licence.bmp" click "License Agreement" 1008 \
+        page 1 click "$W" 1004 page 2 click "$W" 1004 page 3 click "$W" 1004 \
+        box "Proceeding with Add-Ons" 64 ok '*' page 5 click "$W" 1012 click "$W" 2 \
+        exit 0 > "$demo/driver.log" || status=$?
+    for bmp in "$demo"/screenshots/*.bmp; do
         convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
     done
-    echo "No display: the setup ran on a virtual one. Screenshots: $shots/"
 fi
+
+dest="$c/Program Files/Quenvale/Quenvale Tonvaro"
+echo
+echo "== Installed files (C:\\Program Files\\Quenvale\\Quenvale Tonvaro)"
+(cd "$dest" 2>/dev/null && find . -type f | sort | sed 's|^\./|  |') || echo "  (none)"
+echo "== Registry"
+for key in 'HKCU\Software\Quenvale\Quenvale Tonvaro' \
+           'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenvale Tonvaro' \
+           'HKCU\Software\Classes\.p4u' 'HKCU\Software\Classes\.s4u' \
+           'HKCU\Software\Classes\QuenvaleTonvaro.PlayList\shell\play\command'; do
+    "$tree/wine-run" reg query "$key" 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /'
+done
+echo "== Shortcuts"
+user=$(ls "$c/users" | grep -v Public | head -1)
+find "$c/users/$user" \( -name '*Quenvale Tonvaro*.lnk' -o -name '*.url' \) | sort | while read -r link; do
+    case "$link" in
+    *.lnk) target=$(lnkinfo "$link" 2>/dev/null | sed -n 's/.*Local path[^:]*: //p' | head -1) ;;
+    *) target=$(sed -n 's/^URL=//p' "$link") ;;
+    esac
+    echo "  ${link#$c/users/$user/} -> $target"
+done
+echo "== Add-ons that ran"
+sed 's/^/  /' "$downloads/addons-ran.log" 2>/dev/null || echo "  (none)"
+[ -f "$demo/driver.log" ] && echo "== Screenshots: $demo/screenshots/" && ls "$demo/screenshots" | sed 's/^/  /'
+echo "== Exit code of the walk: $status"
 "$tree/wine-session" stop
+pkill -f 'Zaphio\.exe' 2>/dev/null || true

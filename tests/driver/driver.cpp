@@ -3,7 +3,10 @@
 // what it saw and the exit code. Tests compare that report with what a user
 // must see.
 //
-//   tonvaro-driver [--cwd DIR] [--timeout SECONDS] SETUP.EXE STEP...
+//   tonvaro-driver [--cwd DIR] [--timeout SECONDS] [--shots DIR] SETUP.EXE STEP...
+//
+// With --shots, a screenshot of every page reached and every box seen is
+// saved in DIR, numbered in order.
 //
 // Steps, in order:
 //   box CAPTION FLAGS ANSWER TEXT   a message box with this caption appears;
@@ -29,6 +32,7 @@
 // The driver exits 0 when every step held, 1 otherwise.
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +44,9 @@ namespace {
 DWORD g_pid = 0;
 HANDLE g_process = nullptr;
 DWORD g_deadline = 0;
+// With --shots DIR, every page reached and every box seen is saved there.
+std::string g_shots;
+int g_shot_number = 0;
 
 std::string narrow(const wchar_t* text) {
     char buffer[4096];
@@ -265,6 +272,17 @@ void report_windows(const char* why) {
 // A click on the button itself, as a mouse would make it.
 void press(HWND box, int id) { PostMessageA(GetDlgItem(box, id), BM_CLICK, 0, 0); }
 
+bool step_shot(const std::string& file);
+
+void auto_shot(const std::string& what) {
+    if (g_shots.empty()) return;
+    char name[64];
+    std::snprintf(name, sizeof name, "/%02d-", ++g_shot_number);
+    std::string file = g_shots + name;
+    for (char c : what) file += std::isalnum(static_cast<unsigned char>(c)) ? c : '-';
+    step_shot(file + ".bmp");
+}
+
 bool step_box(const std::string& caption, unsigned flags, const std::string& answer,
               const std::string& text) {
     HWND window = wait_for_box(caption);
@@ -276,6 +294,7 @@ bool step_box(const std::string& caption, unsigned flags, const std::string& ans
     }
     Sleep(50);  // let the box finish laying itself out
     const BoxView view = read_box(window);
+    auto_shot("box-" + caption);
     std::printf("box: caption=\"%s\" flags=%u%s text=\"%s\"\n", view.caption.c_str(),
                 view.buttons | view.icon, view.icon_known ? "" : " (icon unknown)",
                 escape(view.text).c_str());
@@ -395,6 +414,7 @@ bool step_page(int expected) {
         Sleep(30);
     }
     std::printf("page: %d\n", page);
+    if (page == expected) auto_shot("page-" + std::to_string(page));
     if (page != expected) {
         std::printf("FAIL: expected page %d\n", expected);
         report_windows("seen");
@@ -509,6 +529,7 @@ int wmain(int argc, wchar_t** argv) {
     std::size_t i = 0;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
         if (args[i] == "--cwd" && i + 1 < args.size()) cwd = windows_path(args[i + 1]);
+        else if (args[i] == "--shots" && i + 1 < args.size()) g_shots = args[i + 1];
         else if (args[i] == "--timeout" && i + 1 < args.size()) timeout = std::strtoul(args[i + 1].c_str(), nullptr, 10);
         else return usage();
         i += 2;
