@@ -489,6 +489,67 @@ def browse_then_cancel_keeps_the_destination(name):
           "text", DESTINATION, DEFAULT_DESTINATION, "click", WIZARD, EXIT, "exit", "1")
 
 
+def use_prefix_root(root):
+    """Points this run at another prefix root, with a session of its own."""
+    global ROOT, PREFIX, C, URLS
+    ROOT, PREFIX = root, os.path.join(root, "prefix")
+    C = os.path.join(PREFIX, "drive_c")
+    URLS = os.path.join(C, "tonvaro-opened-urls.txt")
+    os.environ["TONVARO_WINE_ROOT"] = root
+
+
+def prefix_processes(command):
+    """The processes of this prefix whose command line holds `command`."""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            environ = open(f"/proc/{pid}/environ", "rb").read().split(b"\0")
+        except OSError:
+            continue
+        try:
+            line = open(f"/proc/{pid}/cmdline", "rb").read().decode(errors="replace")
+        except OSError:
+            continue
+        if f"WINEPREFIX={PREFIX}".encode() in environ and command in line:
+            found.append(pid)
+    return found
+
+
+@scenario
+def reboot_accepted_ends_the_session(name):
+    # ExitWindowsEx ends the Wine session of the prefix it runs in, so this
+    # case has a prefix of its own, and the Linux side watches it end.
+    use_prefix_root(os.path.join(BUILD, "wine-exit"))
+    subprocess.run([os.path.join(BUILD, "wine-session"), "start"], check=True)
+    setup = stage(name, addons=["pictavo"])
+    with open(os.path.join(C, "e2e", name, "pictavo-setup.exe.exitcode"), "w") as f:
+        f.write("0x42010000")
+    # A program of the user's session, which the log-off must end too.
+    with tempfile.TemporaryFile() as out:
+        subprocess.Popen([os.path.join(BUILD, "wine-run"), "notepad"], stdout=out, stderr=out,
+                         env=env())
+    for _ in range(100):
+        if prefix_processes("notepad"):
+            break
+        time.sleep(0.1)
+    check(prefix_processes("notepad"), "notepad did not start")
+    output = drive(setup, *to_destination_page(), *through_to_complete(True)[:-2],
+                   "box", "Installation successful", "68", "yes",
+                   r"Quenvale Tonvaro has been successfully installed.\n\nTo complete the "
+                   "installation process your computer has to be rebooted. Do you want to do that "
+                   "now?", "exit", "0", expect_ok=False)
+    check("box: caption=\"Installation successful\"" in output, "no reboot question")
+    for _ in range(100):
+        if not prefix_processes("notepad"):
+            break
+        time.sleep(0.2)
+    check(not prefix_processes("notepad"), "the session did not end: notepad is still running")
+    check(os.path.isfile(os.path.join(linux(DEFAULT_DESTINATION), "Zaphio.exe")), "not installed")
+    subprocess.run([os.path.join(BUILD, "wine-session"), "stop"])
+
+
 def main():
     if sys.argv[2] == "--list":
         print("\n".join(SCENARIOS))
