@@ -22,18 +22,6 @@ namespace {
 const std::string kAppKey = "SOFTWARE\\Quenvale\\Quenvale Tonvaro";
 const std::string kWindowsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-std::set<std::string> entries_of(const std::string& directory) {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.insert(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
 
 class DestinationDefault : public ::testing::Test {
 protected:

@@ -111,25 +111,6 @@ bool nobody_holds_open(const std::string& path) {
     return true;
 }
 
-// Wine keeps the read-only attribute in the Unix mode, which does not bind
-// root: there the platform's refusal to write cannot be seen.
-bool read_only_binds(const std::string& directory) {
-    const std::string probe = directory + "\\read-only-probe";
-    if (!write_file(probe, "x")) return false;
-    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
-    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    const bool binds = file == INVALID_HANDLE_VALUE;
-    if (!binds) CloseHandle(file);
-    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(probe.c_str());
-    return binds;
-}
-
-std::string current_directory() {
-    char path[MAX_PATH];
-    GetCurrentDirectoryA(sizeof path, path);
-    return path;
-}
 
 class ExtractEntry : public ::testing::Test {
 protected:

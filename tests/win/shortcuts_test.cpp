@@ -94,18 +94,6 @@ void make_directories(const std::string& path) {
     CreateDirectoryA(path.c_str(), nullptr);
 }
 
-std::set<std::string> entries_of(const std::string& directory) {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.insert(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
 
 std::string shell_folder(int csidl) {
     char path[MAX_PATH] = "";
@@ -113,11 +101,6 @@ std::string shell_folder(int csidl) {
     return path;
 }
 
-std::string current_directory() {
-    char path[MAX_PATH] = "";
-    GetCurrentDirectoryA(MAX_PATH, path);
-    return path;
-}
 
 class Shortcuts : public ::testing::Test {
 protected:
