@@ -75,6 +75,11 @@ add_custom_command(OUTPUT ${variant_files}
     DEPENDS ${TONVARO_PAYLOAD_FILE} ${CMAKE_SOURCE_DIR}/tests/tools/payload_variants.py
     VERBATIM)
 add_custom_target(variant_payloads DEPENDS ${variant_files})
+# Ordered after the payload's own target: otherwise both targets would run
+# the payload's rule, at the same time in a parallel build.
+if(TARGET payload)
+    add_dependencies(variant_payloads payload)
+endif()
 foreach(v ${TONVARO_VARIANT_PAYLOADS})
     tonvaro_setup_executable(setup_${v} ${TONVARO_VARIANTS_DIR}/${v} ${TONVARO_VARIANTS_DIR}/${v}.bin)
     add_dependencies(setup_${v} variant_payloads)
