@@ -21,9 +21,8 @@ void compose_command_line(char* block, const char* directory, const char* file,
         return;
     }
     block[0] = '"';
-    char* end = copy_text(block + 1, directory);
-    end = ensure_trailing_separator(block + 1);
-    end = copy_text(end, file);
+    copy_text(block + 1, directory);
+    char* end = copy_text(ensure_trailing_separator(block + 1), file);
     *end++ = '"';
     *end = 0;
     if (*arguments != 0) {
