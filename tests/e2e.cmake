@@ -16,16 +16,23 @@ endforeach()
 tonvaro_e2e(startup.empty_payload_shows_the_wizard
     $<TARGET_FILE:setup_empty> click "Quenvale Tonvaro Setup" 2 exit 1)
 
-# The wizard's scenarios, each driven from start to end and checked from the
-# Linux side (tests/e2e/scenarios.py).
-execute_process(COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.py
-        ${CMAKE_BINARY_DIR} --list
-    OUTPUT_VARIABLE TONVARO_SCENARIOS OUTPUT_STRIP_TRAILING_WHITESPACE)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.py)
-string(REPLACE "\n" ";" TONVARO_SCENARIOS "${TONVARO_SCENARIOS}")
-foreach(s ${TONVARO_SCENARIOS})
-    add_test(NAME e2e.scenario.${s}
-        COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.py ${CMAKE_BINARY_DIR} ${s})
-    set_tests_properties(e2e.scenario.${s} PROPERTIES FIXTURES_REQUIRED wine
-        RESOURCE_LOCK wine_prefix TIMEOUT 300)
+# Scenario files (tests/e2e/*.py beside harness.py), each case driven from
+# start to end and checked from the Linux side.
+file(GLOB scenario_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.py)
+list(FILTER scenario_files EXCLUDE REGEX "/harness\\.py$")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${scenario_files} ${CMAKE_SOURCE_DIR}/tests/e2e/harness.py)
+foreach(file ${scenario_files})
+    get_filename_component(group ${file} NAME_WE)
+    execute_process(COMMAND /usr/bin/python3 ${file} ${CMAKE_BINARY_DIR} --list
+        OUTPUT_VARIABLE names OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE listed)
+    if(NOT listed EQUAL 0)
+        message(FATAL_ERROR "${file} --list failed")
+    endif()
+    string(REPLACE "\n" ";" names "${names}")
+    foreach(s ${names})
+        add_test(NAME e2e.${group}.${s} COMMAND /usr/bin/python3 ${file} ${CMAKE_BINARY_DIR} ${s})
+        set_tests_properties(e2e.${group}.${s} PROPERTIES FIXTURES_REQUIRED wine
+            RESOURCE_LOCK wine_prefix TIMEOUT 300)
+    endforeach()
 endforeach()
