@@ -119,7 +119,11 @@ RESET_REG = r"""REGEDIT4
 
 def reset(scenario):
     """A prefix as a first-time user has it: nothing of ours installed."""
-    subprocess.run(["pkill", "-f", r"Zaphio\.exe"], capture_output=True)
+    for pid in prefix_processes("Zaphio.exe"):
+        try:
+            os.kill(int(pid), 9)
+        except OSError:
+            pass
     with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=C, delete=False) as f:
         f.write(RESET_REG)
     wine("regedit", "/s", windows(f.name))
@@ -211,21 +215,27 @@ def through_to_complete(with_extensions):
 ADDON_OFFER = ["box", "Add-On Information", "68", "no", "*"]
 
 def start_player(*arguments):
-    """The stand-in player, running as a user would have it."""
+    """The stand-in player, running as a user would have it: returns once its
+    signed window is up (the player reports its start only then)."""
     player = os.path.join(BUILD, "product-stage", "Zaphio.exe")
+    started = os.path.join(C, "tonvaro-player-started.txt")
+    if os.path.exists(started):
+        os.unlink(started)
+    e = env()
+    e["TONVARO_PLAYER_REPORT"] = windows(started)
     out = tempfile.TemporaryFile()
     process = subprocess.Popen([os.path.join(BUILD, "wine-run"), player, *arguments],
-                               stdout=out, stderr=out, env=env())
-    for _ in range(100):
-        if subprocess.run(["pgrep", "-f", r"Zaphio\.exe"], capture_output=True).returncode == 0:
-            break
+                               stdout=out, stderr=out, env=e)
+    for _ in range(300):
+        if os.path.exists(started) and os.path.getsize(started) > 0:
+            return process
         time.sleep(0.1)
-    time.sleep(1)  # its window is up
-    return process
+    raise Failure("the player did not start")
 
 
 def player_running():
-    return subprocess.run(["pgrep", "-f", r"Zaphio\.exe"], capture_output=True).returncode == 0
+    """A player of this prefix; players of other prefixes do not count."""
+    return bool(prefix_processes("Zaphio.exe"))
 
 
 def set_windows_version(version):

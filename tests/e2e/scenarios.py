@@ -37,7 +37,7 @@ def typical_run(name):
     check("pictavo-setup.exe\" -ZaphioSetup" in log, f"the add-on log: {log!r}")
     # The player was started on Close.
     for _ in range(50):
-        if subprocess.run(["pgrep", "-f", r"Zaphio\.exe"], capture_output=True).returncode == 0:
+        if player_running():
             break
         time.sleep(0.1)
     else:
@@ -114,8 +114,7 @@ def reboot_requested_then_declined(name):
           "page", "5", "visible", START_BOX, "0", "checked", START_BOX, "0",
           "click", WIZARD, EXIT, *ADDON_OFFER, "exit", "0")
     time.sleep(1)
-    check(subprocess.run(["pgrep", "-f", r"Zaphio\.exe"], capture_output=True).returncode != 0,
-          "the player was started after a declined reboot")
+    check(not player_running(), "the player was started after a declined reboot")
 
 
 @scenario
