@@ -24,15 +24,21 @@
 namespace {
 
 struct Block {
-    explicit Block(std::size_t n) : bytes(new char[n]), size(n) { std::memset(bytes.get(), 'x', n); }
+    explicit Block(std::size_t n) : bytes(new char[n]), size(n) {
+        std::memset(bytes.get(), 'x', n);
+    }
     char* begin() { return bytes.get(); }
     char* limit() { return bytes.get() + size; }
     std::unique_ptr<char[]> bytes;
     std::size_t size;
 };
 
-bool ends_in_separator(const std::string& s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
-std::string with_separator(const std::string& s) { return s.empty() || ends_in_separator(s) ? s : s + "\\"; }
+bool ends_in_separator(const std::string& s) {
+    return !s.empty() && (s.back() == '\\' || s.back() == '/');
+}
+std::string with_separator(const std::string& s) {
+    return s.empty() || ends_in_separator(s) ? s : s + "\\";
+}
 
 // Around the PathBuffer's 2000 characters one by one, then far past them.
 std::vector<std::string> directories() {
@@ -50,8 +56,8 @@ std::vector<std::string> directories() {
 
 // A composition into a PathBuffer either wrote `expected` whole and answered
 // its terminator, or refused because the input or the result would not fit.
-void expect_whole_or_refused(const std::string& expected, Block& b, const char* end, const char* what,
-                             std::size_t input) {
+void expect_whole_or_refused(const std::string& expected, Block& b, const char* end,
+                             const char* what, std::size_t input) {
     if (expected.size() < b.size && input < b.size) {
         ASSERT_EQ(b.begin() + expected.size(), end) << what << " of " << input;
         ASSERT_EQ(expected, std::string(b.begin())) << what << " of " << input;
@@ -66,28 +72,32 @@ TEST(LongInputs, PathBufferCompositionsFitWhollyOrRefuse) {
     for (const std::string& dir : directories()) {
         const std::size_t n = dir.size();
         const char* d = dir.c_str();
+        const std::string folder = with_separator(dir);
         Block b(kPathBufferSize);
-        expect_whole_or_refused("\"" + with_separator(dir) + kPlayerFile + "\" ", b,
-                                compose_player_command_start(b.begin(), b.limit(), d), "command", n);
-        expect_whole_or_refused(with_separator(dir) + kPlayerFile + ",4294967295", b,
-                                compose_icon_location(b.begin(), b.limit(), d, UINT_MAX), "icon", n);
-        expect_whole_or_refused(with_separator(dir) + "Visit Quenvale Tonvaro Website.url", b,
-                                compose_in_folder(b.begin(), b.limit(), d, "Visit Quenvale Tonvaro Website", ".url"),
-                                "link", n);
-        expect_whole_or_refused(ends_in_separator(dir) ? dir.substr(0, n - 1) : dir, b,
-                                compose_without_trailing_separator(b.begin(), b.limit(), d), "AppDir", n);
+        const auto check = [&](const std::string& expected, const char* end, const char* what) {
+            expect_whole_or_refused(expected, b, end, what, n);
+        };
+        check("\"" + folder + kPlayerFile + "\" ",
+              compose_player_command_start(b.begin(), b.limit(), d), "command");
+        check(folder + kPlayerFile + ",4294967295",
+              compose_icon_location(b.begin(), b.limit(), d, UINT_MAX), "icon");
+        check(folder + "Visit Quenvale Tonvaro Website.url",
+              compose_in_folder(b.begin(), b.limit(), d, "Visit Quenvale Tonvaro Website", ".url"),
+              "link");
+        check(ends_in_separator(dir) ? dir.substr(0, n - 1) : dir,
+              compose_without_trailing_separator(b.begin(), b.limit(), d), "AppDir");
         char* digits = compose_probe_name(b.begin(), b.limit(), d);
-        expect_whole_or_refused(with_separator(dir) + "ZPH0000", b, digits == nullptr ? nullptr : digits + 4,
-                                "probe", n);
+        check(folder + "ZPH0000", digits == nullptr ? nullptr : digits + 4, "probe");
         // ProgramFilesDir as read: only a text that fits the PathBuffer is there.
         if (n < kPathBufferSize) {
             std::strcpy(b.begin(), d);
-            expect_whole_or_refused(with_separator(dir) + kProductFolder, b,
-                                    append_product_folder(b.begin(), b.limit()), "product folder", n);
+            check(folder + kProductFolder, append_product_folder(b.begin(), b.limit()), "product");
         }
         // Messages cut the file name rather than refuse.
-        char* end = join_texts_cut(b.begin(), b.limit(), "Error creating file '", d, "'\nPlease verify");
-        const std::string whole = std::string("Error creating file '") + d + "'\nPlease verify";
+        const char* first = "Error creating file '";
+        const char* third = "'\nPlease verify";
+        char* end = join_texts_cut(b.begin(), b.limit(), first, d, third);
+        const std::string whole = first + dir + third;
         ASSERT_EQ(whole.substr(0, kPathCapacity), std::string(b.begin())) << n;
         ASSERT_EQ(b.begin() + std::min<std::size_t>(whole.size(), kPathCapacity), end) << n;
     }
@@ -99,7 +109,8 @@ TEST(LongInputs, BlocksSizedByTheirTextsHoldThem) {
         const std::string arguments = "-ZaphioSetup " + std::string(dir.size(), 'a');
         Block line(command_line_size(dir.c_str(), file.c_str(), arguments.c_str()));
         compose_command_line(line.begin(), dir.c_str(), file.c_str(), arguments.c_str());
-        ASSERT_EQ("\"" + with_separator(dir) + file + "\" " + arguments, std::string(line.begin())) << dir.size();
+        ASSERT_EQ("\"" + with_separator(dir) + file + "\" " + arguments, std::string(line.begin()))
+            << dir.size();
 
         if (!dir.empty()) {
             Block working(dir.size() + 2);
@@ -153,7 +164,8 @@ TEST(LongInputs, APreviousAssociationOfAnySizeIsReadWithinItsBlock) {
                 Block block(returned + 1);
                 std::memcpy(block.begin(), value.data(), std::min(size, returned));
                 if (returned > size) block.begin()[size] = 0;
-                ASSERT_EQ(own ? 0 : 1, is_foreign_association(block.begin(), static_cast<unsigned>(returned)))
+                const unsigned length = static_cast<unsigned>(returned);
+                ASSERT_EQ(own ? 0 : 1, is_foreign_association(block.begin(), length))
                     << size << " " << returned;
                 ASSERT_EQ(0, block.begin()[returned]);
             }
