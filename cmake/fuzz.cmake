@@ -69,6 +69,7 @@ set(pack $<TARGET_FILE:tonvaro-pack>)
 file(MAKE_DIRECTORY ${seeds}/archive ${seeds}/pe_resource ${TONVARO_FUZZ_DIR}/nothing)
 file(WRITE ${TONVARO_FUZZ_DIR}/readme.list "Readme.txt\n")
 file(WRITE ${TONVARO_FUZZ_DIR}/long.list "packer_test.cpp\ntext_test.cpp\n")
+file(GLOB_RECURSE product_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/product/files/*)
 set(archive_seeds ${seeds}/archive/product-files.bin ${seeds}/archive/readme.bin
     ${seeds}/archive/empty.bin ${seeds}/archive/long-entry.bin)
 add_custom_command(OUTPUT ${archive_seeds}
@@ -78,8 +79,8 @@ add_custom_command(OUTPUT ${archive_seeds}
     COMMAND ${pack} pack ${TONVARO_FUZZ_DIR}/nothing -o ${seeds}/archive/empty.bin
     COMMAND ${pack} pack ${CMAKE_SOURCE_DIR}/tests/host --list ${TONVARO_FUZZ_DIR}/long.list
         -o ${seeds}/archive/long-entry.bin
-    DEPENDS tonvaro-pack ${CMAKE_SOURCE_DIR}/product/files/Readme.txt
-        ${CMAKE_SOURCE_DIR}/tests/host/packer_test.cpp
+    DEPENDS tonvaro-pack ${product_files} ${CMAKE_SOURCE_DIR}/tests/host/packer_test.cpp
+        ${CMAKE_SOURCE_DIR}/tests/host/text_test.cpp
     VERBATIM)
 
 # PE seeds of both widths: the setup's own resources and a packed payload,
