@@ -9,7 +9,7 @@ WIN32 := build/win32
 WIN64 := build/win64
 PACK := $(abspath $(HOST)/tonvaro-pack)
 
-.PHONY: all deps host win32 win64 test demo setup bench clean
+.PHONY: all deps host win32 win64 test demo setup bench clean fuzz
 
 all: win32 win64
 
@@ -36,6 +36,11 @@ test: host win32 win64
 	ctest --test-dir $(HOST) -j$(JOBS) --output-on-failure
 	ctest --test-dir $(WIN32) --output-on-failure
 	ctest --test-dir $(WIN64) --output-on-failure
+
+# Runs each fuzzer for FUZZ_SECONDS (default 300), growing its corpus in
+# build/host/fuzz/long/NAME/corpus; an input that fails is kept beside it.
+fuzz: host
+	cmake --build $(HOST) --target fuzz
 
 # Builds the setup with the sample product and starts it under Wine.
 demo: win64 win32

@@ -47,3 +47,5 @@ target_compile_definitions(host_tests PRIVATE
     TONVARO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_dependencies(host_tests tonvaro-pack)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60)
+
+include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
