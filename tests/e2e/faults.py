@@ -55,6 +55,8 @@ def strays():
 
 
 def hostile_archives(name, variants, first_extracted):
+    for stray in strays():  # left by a failed run before this one
+        os.unlink(stray)
     for variant in variants:
         parent = os.path.join(C, "e2e", name, variant)
         target = os.path.join(parent, "target")
