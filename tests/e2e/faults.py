@@ -7,7 +7,6 @@ code 1 (see harness.py for how to run them).
 Cases that need a mount print a line starting with "SKIP:" and end there
 when the machine refuses it."""
 import os
-import shutil
 import subprocess
 import sys
 import time

@@ -41,9 +41,18 @@ char* guarded_block(unsigned size, std::vector<void*>* regions) {
     return base + (pages - 1) * page - size;
 }
 
+// The machine's own ProgramFilesDir, which the test changes.
+RegistryValue g_program_files;
+
+void restore_program_files() {
+    put_value(HKEY_LOCAL_MACHINE, kWindowsVersionKey, kProgramFilesDirValue, g_program_files.type,
+              g_program_files.data);
+}
+
 // A touch of a guard page ends the test at once, instead of waiting for a
-// debugger that nobody answers.
+// debugger that nobody answers, and leaves the machine's value as it was.
 LONG WINAPI end_on_fault(EXCEPTION_POINTERS* fault) {
+    restore_program_files();
     std::printf("FAIL: exception 0x%08lx at %p: a buffer was overrun\n",
                 fault->ExceptionRecord->ExceptionCode, fault->ExceptionRecord->ExceptionAddress);
     std::fflush(stdout);
@@ -88,9 +97,8 @@ TEST(LongInputs, RegistryValuesAndDestinationsOfEveryLengthStayInTheirBuffers) {
     choose_registry_roots();
     const std::string app_key = kApplicationKey;
     const std::string classes = "Software\\Classes\\";
-    const RegistryValue program_files =
-        read_value(HKEY_LOCAL_MACHINE, kWindowsVersionKey, kProgramFilesDirValue);
-    ASSERT_TRUE(program_files.present);
+    g_program_files = read_value(HKEY_LOCAL_MACHINE, kWindowsVersionKey, kProgramFilesDirValue);
+    ASSERT_TRUE(g_program_files.present);
     char profile[MAX_PATH] = "";
     ASSERT_NE(0u, GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH));
     const std::string fallback = std::string(profile) + "\\My Program Files\\Quenvale\\Quenvale Tonvaro";
@@ -107,9 +115,9 @@ TEST(LongInputs, RegistryValuesAndDestinationsOfEveryLengthStayInTheirBuffers) {
     for (unsigned length : lengths) {
         for (bool terminated : {true, false}) {
             SCOPED_TRACE(testing::Message() << length << (terminated ? " terminated" : " bare"));
-            ASSERT_TRUE(put_value(HKEY_CURRENT_USER, app_key, kAppDirValue, REG_SZ,
+            EXPECT_TRUE(put_value(HKEY_CURRENT_USER, app_key, kAppDirValue, REG_SZ,
                                   text_value('a', length, terminated)));
-            ASSERT_TRUE(put_value(HKEY_LOCAL_MACHINE, kWindowsVersionKey, kProgramFilesDirValue,
+            EXPECT_TRUE(put_value(HKEY_LOCAL_MACHINE, kWindowsVersionKey, kProgramFilesDirValue,
                                   REG_SZ, text_value('p', length, terminated)));
             const bool fits = length < kPathCapacity;
             EXPECT_EQ(fits ? 1 : 0, read_app_dir(g_setup.ScratchPath));
@@ -120,8 +128,7 @@ TEST(LongInputs, RegistryValuesAndDestinationsOfEveryLengthStayInTheirBuffers) {
             EXPECT_EQ(fallback, g_setup.ScratchPath);
         }
     }
-    put_value(HKEY_LOCAL_MACHINE, kWindowsVersionKey, kProgramFilesDirValue, program_files.type,
-              program_files.data);
+    restore_program_files();
     delete_tree(HKEY_CURRENT_USER, "SOFTWARE\\Quenvale");
 
     // A previous association of the largest size is kept byte for byte.
