@@ -99,6 +99,8 @@ class Mounted:
     def __init__(self, *mount_args, remount=None):
         self.point = mount_args[-1]
         os.makedirs(self.point, exist_ok=True)
+        if os.path.ismount(self.point):  # left by a run that was killed
+            self.unmount()
         done = subprocess.run(["mount", *mount_args], capture_output=True, text=True)
         self.refused = done.stderr.strip() if done.returncode != 0 else None
         if self.refused is None and remount:
