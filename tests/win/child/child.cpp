@@ -4,11 +4,15 @@
 //   --probe        exit code: is_nt_platform + 2 * is_nt5_or_later
 //   --components   exit code: system_components_present; writes the path
 //                  of the olepro32.dll it loaded
+//   --hold FILE    opens FILE (creating it) with no sharing, writes
+//                  FILE.held, and keeps it open until FILE.release exists
+//                  (two minutes at most); exit code 2 when it cannot open it
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "common/globals.h"
 #include "common/probes.h"
@@ -38,6 +42,21 @@ int main(int argc, char** argv) {
         if (module != nullptr) GetModuleFileNameA(module, path, sizeof path);
         write_out(path, "");
         return present;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--hold") == 0) {
+        HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 2;
+        const std::string held = std::string(argv[2]) + ".held";
+        const std::string release = std::string(argv[2]) + ".release";
+        FILE* marker = std::fopen(held.c_str(), "wb");
+        if (marker != nullptr) std::fclose(marker);
+        for (int i = 0; i < 1200 && GetFileAttributesA(release.c_str()) == INVALID_FILE_ATTRIBUTES;
+             ++i) {
+            Sleep(100);
+        }
+        CloseHandle(file);
+        return 0;
     }
     char directory[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof directory, directory);
