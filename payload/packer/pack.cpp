@@ -218,7 +218,7 @@ void append_entry(const std::string& relative, const PackedEntry& packed, std::v
 // never split) while this thread appends them in order. The largest files
 // are started first, so that one of them does not run alone at the end.
 int compress_all(const char* dir, const FileList& files, const std::vector<unsigned long long>& sizes,
-                 unsigned threads, std::vector<unsigned char>* archive, FILE* err) {
+                 unsigned threads, std::vector<unsigned char>* archive, unsigned* archive_crc, FILE* err) {
     std::vector<size_t> schedule(files.size());
     for (size_t i = 0; i < schedule.size(); ++i) schedule[i] = i;
     std::stable_sort(schedule.begin(), schedule.end(), [&](size_t a, size_t b) { return sizes[a] > sizes[b]; });
@@ -247,6 +247,9 @@ int compress_all(const char* dir, const FileList& files, const std::vector<unsig
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads && t < files.size(); ++t) workers.emplace_back(work);
 
+    // The archive CRC is taken piece by piece as the entries are appended,
+    // while the workers are still busy, rather than in a pass at the end.
+    unsigned long crc = crc32(0L, archive->data() + 4, kPayloadMinimumSize - 4);
     int code = kExitSuccess;
     for (size_t i = 0; i < files.size(); ++i) {
         PackedEntry entry;
@@ -259,13 +262,16 @@ int compress_all(const char* dir, const FileList& files, const std::vector<unsig
             code = report(err, entry.code, "%s", entry.problem.c_str());
             break;
         }
+        const size_t start = archive->size();
         append_entry(files[i], entry, archive);
         // The payload becomes a PE resource, whose size field is 32-bit.
         if (archive->size() > 0xFFFFFFFFu) {
             code = refuse(err, files[i], "the archive passes 4 GiB here");
             break;
         }
+        crc = crc32(crc, archive->data() + start, static_cast<uInt>(archive->size() - start));
     }
+    *archive_crc = static_cast<unsigned>(crc);
     {
         std::lock_guard<std::mutex> hold(lock);
         stop = true;
@@ -306,8 +312,13 @@ int pack_directory(const char* dir, const char* output, const char* list_file, u
 
     std::vector<unsigned char> archive(kPayloadMinimumSize);
     write_u32le(&archive[4], static_cast<unsigned>(files.size()));
-    code = compress_all(dir, files, sizes, threads < 1 ? 1 : threads, &archive, err);
+    // Room for the worst case up front: no copy of a growing archive.
+    unsigned long long most = kPayloadMinimumSize;
+    for (size_t i = 0; i < files.size(); ++i) most += files[i].size() + kEntryHeaderSize + compressBound(sizes[i]);
+    archive.reserve(most < 0xFFFFFFFFull ? static_cast<size_t>(most) : 0xFFFFFFFFu);
+    unsigned crc = 0;
+    code = compress_all(dir, files, sizes, threads < 1 ? 1 : threads, &archive, &crc, err);
     if (code != kExitSuccess) return code;
-    write_u32le(&archive[0], payload_crc(archive.data(), archive.size()));
+    write_u32le(&archive[0], crc);
     return write_file_atomically(output, archive, err);
 }
