@@ -58,7 +58,7 @@ setup: host
 	    echo "built $$tree/setup.exe"; \
 	done
 
-# Benchmarks against the limits and the peers (bench/run.py; about 10 minutes).
+# Benchmarks against the limits and the peers (bench/run.py; about 5 minutes).
 bench: deps
 	JOBS=$(JOBS) /usr/bin/python3 bench/run.py
 
