@@ -391,6 +391,8 @@ def main():
                 raise SystemExit(f"bench: the setup wrote {written} bytes of {content}")
             w["wine" + size].append(seconds)
             w["peak" + size].append(peak)
+    for staged in (staged_big, staged_small):
+        shutil.rmtree(os.path.dirname(staged))
 
     m = medians({**t, **p, **w})
     mib = content_bytes / (1 << 20)
