@@ -346,7 +346,7 @@ def main():
 
     say(f"verification and extraction, {RUNS} runs")
     t = {k: [] for k in ["verify", "crc32", "limit", "extract", "unzip"]}
-    out = subprocess.run([LIMITS, "verify", payload, str(max(RUNS, 9))], check=True, capture_output=True, text=True).stdout
+    out = subprocess.run([LIMITS, "verify", payload, str(max(RUNS, 21))], check=True, capture_output=True, text=True).stdout
     for line in out.splitlines():
         name, value = line.split()
         t[name].append(float(value))
