@@ -63,6 +63,10 @@ setup: host
 	    echo "built $$tree/setup.exe"; \
 	done
 
+# Benchmarks against the limits and the peers (bench/run.py; about 5 minutes).
+bench: deps
+	JOBS=$(JOBS) /usr/bin/python3 bench/run.py
+
 clean:
 	-test -x $(WIN64)/wine-session && $(WIN64)/wine-session stop
 	rm -rf build

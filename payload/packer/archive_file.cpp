@@ -1,6 +1,7 @@
 #include "payload/packer/archive_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,16 +26,23 @@ int report(FILE* err, int code, const char* format, ...) {
 int read_whole_file(const char* path, std::vector<unsigned char>* bytes) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
-    bytes->clear();
+    // Read straight into the vector, sized from the file's length: no bounce
+    // buffer, and no regrowth for payloads of hundreds of megabytes. The file
+    // may still grow or shrink while it is read.
+    struct stat status;
+    const size_t room = fstat(fd, &status) == 0 && status.st_size > 0 ? static_cast<size_t>(status.st_size) + 1 : 65536;
+    bytes->resize(room);
+    size_t done = 0;
     int ok = 1;
-    unsigned char piece[65536];
     for (;;) {
-        const ssize_t n = read(fd, piece, sizeof piece);
+        if (done == bytes->size()) bytes->resize(bytes->size() * 2);
+        const ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = 0;
         if (n <= 0) break;
-        bytes->insert(bytes->end(), piece, piece + n);
+        done += static_cast<size_t>(n);
     }
+    bytes->resize(done);
     const int saved = errno;
     close(fd);
     errno = saved;
@@ -61,12 +69,38 @@ int write_file_atomically(const char* path, const std::vector<unsigned char>& by
     return code;
 }
 
+LoadedArchive::~LoadedArchive() {
+    if (mapped) munmap(const_cast<unsigned char*>(file), size);
+}
+
+int map_or_read(const char* path, LoadedArchive* archive) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat status;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        void* view = mmap(nullptr, static_cast<size_t>(status.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (view != MAP_FAILED) {
+            close(fd);
+            archive->file = static_cast<const unsigned char*>(view);
+            archive->size = static_cast<size_t>(status.st_size);
+            archive->mapped = true;
+            return 1;
+        }
+    }
+    close(fd);
+    if (!read_whole_file(path, &archive->copy)) return 0;
+    archive->copy.push_back(0);  // a valid address even for an empty file
+    archive->file = archive->copy.data();
+    archive->size = archive->copy.size() - 1;
+    return 1;
+}
+
 int load_archive(const char* path, LoadedArchive* archive, FILE* err) {
-    if (!read_whole_file(path, &archive->file)) {
+    if (!map_or_read(path, archive)) {
         return report(err, kExitDamaged, "cannot read %s: %s", path, strerror(errno));
     }
-    const unsigned char* data = archive->file.data();
-    const size_t size = archive->file.size();
+    const unsigned char* data = archive->file;
+    const size_t size = archive->size;
     archive->begin = data;
     archive->end = data + size;
     // A payload whose CRC happens to begin with "MZ" is still a payload.

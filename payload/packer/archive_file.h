@@ -16,10 +16,20 @@ int read_whole_file(const char* path, std::vector<unsigned char>* bytes);
 // a failure leaves either the old file or none, never half a new one.
 int write_file_atomically(const char* path, const std::vector<unsigned char>& bytes, FILE* err);
 
+// A regular file is mapped read-only rather than read: a payload of hundreds
+// of megabytes is then neither copied nor cleared before it is checked.
+// Anything else (a pipe, a device) is read into `copy`.
 struct LoadedArchive {
-    std::vector<unsigned char> file;
-    const unsigned char* begin;  // the archive CRC
-    const unsigned char* end;    // after the last byte
+    const unsigned char* file = nullptr;
+    size_t size = 0;
+    bool mapped = false;
+    std::vector<unsigned char> copy;
+    const unsigned char* begin = nullptr;  // the archive CRC
+    const unsigned char* end = nullptr;    // after the last byte
+    LoadedArchive() = default;
+    LoadedArchive(const LoadedArchive&) = delete;
+    LoadedArchive& operator=(const LoadedArchive&) = delete;
+    ~LoadedArchive();
 };
 
 // Reads a payload, or the RAWDATA/103 resource of a setup executable, and

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "payload/entry_name.h"
@@ -131,7 +135,8 @@ int check_collisions(const FileList& files, FILE* err) {
 }
 
 // Names, containment, type and size of every file, before any is read.
-int check_files(const char* dir, const std::string& root, const FileList& files, FILE* err) {
+int check_files(const char* dir, const std::string& root, const FileList& files,
+                std::vector<unsigned long long>* sizes, FILE* err) {
     if (files.size() > 0xFFFFFFFFu) return report(err, kExitRefused, "more files than a 32-bit count holds");
     for (const std::string& relative : files) {
         const std::string name = entry_name(relative);
@@ -149,34 +154,130 @@ int check_files(const char* dir, const std::string& root, const FileList& files,
         if (static_cast<unsigned long long>(status.st_size) > 0xFFFFFFFFull) {
             return refuse(err, relative, "4 GiB or larger, and sizes are 32-bit");
         }
+        sizes->push_back(static_cast<unsigned long long>(status.st_size));
     }
     return check_collisions(files, err);
 }
 
-int append_entry(const char* dir, const std::string& relative, std::vector<unsigned char>* archive,
-                 FILE* err) {
+// One entry's stream as a worker made it; the writer appends the entries in
+// archive order and reports the first failure in that order, so that the
+// bytes and the messages do not depend on the number of threads.
+struct PackedEntry {
+    std::vector<unsigned char> stream;
+    unsigned crc = 0;
+    int code = kExitSuccess;
+    std::string problem;
+    bool ready = false;
+};
+
+std::string refusal(const std::string& relative, const char* reason) {
+    return "refused " + printable_name(relative.data(), static_cast<unsigned>(relative.size())) + ": " + reason;
+}
+
+void compress_entry(const char* dir, const std::string& relative, PackedEntry* out) {
     std::vector<unsigned char> content;
     if (!read_whole_file((std::string(dir) + "/" + relative).c_str(), &content)) {
-        return refuse(err, relative, strerror(errno));
+        out->code = kExitRefused;
+        out->problem = refusal(relative, strerror(errno));
+        return;
     }
-    if (content.size() > 0xFFFFFFFFu) return refuse(err, relative, "grew past 4 GiB while being read");
+    if (content.size() > 0xFFFFFFFFu) {
+        out->code = kExitRefused;
+        out->problem = refusal(relative, "grew past 4 GiB while being read");
+        return;
+    }
     uLongf length = compressBound(content.size());
-    std::vector<unsigned char> stream(length);
-    if (compress2(stream.data(), &length, content.data(), content.size(), Z_DEFAULT_COMPRESSION) != Z_OK) {
-        return report(err, kExitDamaged, "cannot compress %s", relative.c_str());
+    out->stream.resize(length);
+    if (compress2(out->stream.data(), &length, content.data(), content.size(), Z_DEFAULT_COMPRESSION) != Z_OK) {
+        out->code = kExitDamaged;
+        out->problem = "cannot compress " + relative;
+        return;
     }
-    if (length > 0xFFFFFFFFu) return refuse(err, relative, "compresses to 4 GiB or more");
+    if (length > 0xFFFFFFFFu) {
+        out->code = kExitRefused;
+        out->problem = refusal(relative, "compresses to 4 GiB or more");
+        return;
+    }
+    out->stream.resize(length);
+    out->stream.shrink_to_fit();
+    out->crc = static_cast<unsigned>(crc32(0L, content.data(), static_cast<uInt>(content.size())));
+}
+
+void append_entry(const std::string& relative, const PackedEntry& packed, std::vector<unsigned char>* archive) {
     const std::string name = entry_name(relative);
     unsigned char header[kEntryHeaderSize];
     header[0] = 0;
-    write_u32le(header + 1, static_cast<unsigned>(crc32(0L, content.data(), static_cast<uInt>(content.size()))));
-    write_u32le(header + 5, static_cast<unsigned>(length));
+    write_u32le(header + 1, packed.crc);
+    write_u32le(header + 5, static_cast<unsigned>(packed.stream.size()));
     archive->insert(archive->end(), name.begin(), name.end());
     archive->insert(archive->end(), header, header + kEntryHeaderSize);
-    archive->insert(archive->end(), stream.begin(), stream.begin() + length);
-    // The payload becomes a PE resource, whose size field is 32-bit.
-    if (archive->size() > 0xFFFFFFFFu) return refuse(err, relative, "the archive passes 4 GiB here");
-    return kExitSuccess;
+    archive->insert(archive->end(), packed.stream.begin(), packed.stream.end());
+}
+
+// Workers compress whole files (one zlib stream each, so a large file is
+// never split) while this thread appends them in order. The largest files
+// are started first, so that one of them does not run alone at the end.
+int compress_all(const char* dir, const FileList& files, const std::vector<unsigned long long>& sizes,
+                 unsigned threads, std::vector<unsigned char>* archive, unsigned* archive_crc, FILE* err) {
+    std::vector<size_t> schedule(files.size());
+    for (size_t i = 0; i < schedule.size(); ++i) schedule[i] = i;
+    std::stable_sort(schedule.begin(), schedule.end(), [&](size_t a, size_t b) { return sizes[a] > sizes[b]; });
+
+    std::vector<PackedEntry> packed(files.size());
+    std::mutex lock;
+    std::condition_variable finished;
+    size_t next = 0;
+    bool stop = false;
+    auto work = [&]() {
+        for (;;) {
+            size_t index;
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                if (stop || next == schedule.size()) return;
+                index = schedule[next++];
+            }
+            PackedEntry entry;
+            compress_entry(dir, files[index], &entry);
+            entry.ready = true;
+            std::lock_guard<std::mutex> hold(lock);
+            packed[index] = std::move(entry);
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads && t < files.size(); ++t) workers.emplace_back(work);
+
+    // The archive CRC is taken piece by piece as the entries are appended,
+    // while the workers are still busy, rather than in a pass at the end.
+    unsigned long crc = crc32(0L, archive->data() + 4, kPayloadMinimumSize - 4);
+    int code = kExitSuccess;
+    for (size_t i = 0; i < files.size(); ++i) {
+        PackedEntry entry;
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            finished.wait(hold, [&] { return packed[i].ready; });
+            entry = std::move(packed[i]);
+        }
+        if (entry.code != kExitSuccess) {
+            code = report(err, entry.code, "%s", entry.problem.c_str());
+            break;
+        }
+        const size_t start = archive->size();
+        append_entry(files[i], entry, archive);
+        // The payload becomes a PE resource, whose size field is 32-bit.
+        if (archive->size() > 0xFFFFFFFFu) {
+            code = refuse(err, files[i], "the archive passes 4 GiB here");
+            break;
+        }
+        crc = crc32(crc, archive->data() + start, static_cast<uInt>(archive->size() - start));
+    }
+    *archive_crc = static_cast<unsigned>(crc);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        stop = true;
+    }
+    for (std::thread& worker : workers) worker.join();
+    return code;
 }
 
 std::string parent_directory(const char* path) {
@@ -188,7 +289,7 @@ std::string parent_directory(const char* path) {
 
 }  // namespace
 
-int pack_directory(const char* dir, const char* output, const char* list_file, FILE* err) {
+int pack_directory(const char* dir, const char* output, const char* list_file, unsigned threads, FILE* err) {
     const std::string root = real_directory(dir);
     struct stat status;
     if (root.empty() || stat(dir, &status) != 0 || !S_ISDIR(status.st_mode)) {
@@ -205,15 +306,19 @@ int pack_directory(const char* dir, const char* output, const char* list_file, F
     // Byte-wise order of the "/" form: the same tree packs to the same bytes
     // whatever order the file system lists it in.
     if (list_file == nullptr) std::sort(files.begin(), files.end());
-    code = check_files(dir, root, files, err);
+    std::vector<unsigned long long> sizes;
+    code = check_files(dir, root, files, &sizes, err);
     if (code != kExitSuccess) return code;
 
     std::vector<unsigned char> archive(kPayloadMinimumSize);
     write_u32le(&archive[4], static_cast<unsigned>(files.size()));
-    for (const std::string& relative : files) {
-        code = append_entry(dir, relative, &archive, err);
-        if (code != kExitSuccess) return code;
-    }
-    write_u32le(&archive[0], payload_crc(archive.data(), archive.size()));
+    // Room for the worst case up front: no copy of a growing archive.
+    unsigned long long most = kPayloadMinimumSize;
+    for (size_t i = 0; i < files.size(); ++i) most += files[i].size() + kEntryHeaderSize + compressBound(sizes[i]);
+    archive.reserve(most < 0xFFFFFFFFull ? static_cast<size_t>(most) : 0xFFFFFFFFu);
+    unsigned crc = 0;
+    code = compress_all(dir, files, sizes, threads < 1 ? 1 : threads, &archive, &crc, err);
+    if (code != kExitSuccess) return code;
+    write_u32le(&archive[0], crc);
     return write_file_atomically(output, archive, err);
 }

@@ -12,8 +12,9 @@ constexpr int kExitDamaged = 1;
 constexpr int kExitRefused = 2;
 
 // list_file: null packs every regular file under dir; otherwise exactly
-// the files it names, in its order.
-int pack_directory(const char* dir, const char* output, const char* list_file, FILE* err);
+// the files it names, in its order. `threads` compress at once; the archive
+// is the same for any number.
+int pack_directory(const char* dir, const char* output, const char* list_file, unsigned threads, FILE* err);
 int list_archive(const char* path, FILE* out, FILE* err);
 int verify_archive(const char* path, FILE* out, FILE* err);
 int extract_archive(const char* path, const char* dir, FILE* err);

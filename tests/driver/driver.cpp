@@ -27,6 +27,8 @@
 //   text ID TEXT                    the wizard's control ID shows TEXT
 //   gone CAPTION                    no window of that caption is left
 //   shot FILE                       saves the screen as a bitmap to FILE
+//   elapsed                         prints the milliseconds since the setup
+//                                   was started (for the benchmark)
 //   exit N                          the setup ends with exit code N, and no
 //                                   window of it is left unanswered
 // The driver exits 0 when every step held, 1 otherwise.
@@ -44,6 +46,7 @@ namespace {
 DWORD g_pid = 0;
 HANDLE g_process = nullptr;
 DWORD g_deadline = 0;
+DWORD g_started = 0;
 // With --shots DIR, every page reached and every box seen is saved there.
 std::string g_shots;
 int g_shot_number = 0;
@@ -539,6 +542,7 @@ int wmain(int argc, wchar_t** argv) {
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    g_started = GetTickCount();
     PROCESS_INFORMATION info{};
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         cwd.empty() ? nullptr : cwd.c_str(), &startup, &info)) {
@@ -578,6 +582,9 @@ int wmain(int argc, wchar_t** argv) {
         } else if (step == "shot" && i + 1 < args.size()) {
             good = step_shot(args[i + 1]);
             i += 2;
+        } else if (step == "elapsed") {
+            std::printf("elapsed: %lu ms\n", static_cast<unsigned long>(GetTickCount() - g_started));
+            i += 1;
         } else if (step == "exit" && i + 1 < args.size()) {
             good = step_exit(std::strtoul(args[i + 1].c_str(), nullptr, 10));
             i += 2;

@@ -74,6 +74,23 @@ TEST(PackRoundTrip, SameTreeGivesSameBytesInByteOrderOfTheSlashForm) {
               entry_names(read_bytes(scratch / "1.bin")));
 }
 
+TEST(PackRoundTrip, AnyThreadCountGivesTheSameBytes) {
+    ScratchDir scratch;
+    // Sizes out of name order, so that workers finish out of archive order.
+    for (int i = 0; i < 12; ++i) {
+        write_file(scratch / ("in/f" + std::to_string(i)), random_bytes(((i * 7) % 12) << 16) + std::string(i * 999, 't'));
+    }
+    for (const char* threads : {"1", "2", "7"}) {
+        ASSERT_EQ(0, run({"pack", scratch / "in", "-j", threads, "-o", scratch / (std::string(threads) + ".bin")}).code);
+    }
+    const Bytes one = read_bytes(scratch / "1.bin");
+    EXPECT_EQ((std::vector<std::string>{"f0", "f1", "f10", "f11", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9"}),
+              entry_names(one));
+    EXPECT_EQ(one, read_bytes(scratch / "2.bin"));
+    EXPECT_EQ(one, read_bytes(scratch / "7.bin"));
+    EXPECT_EQ(2, run({"pack", scratch / "in", "-j", "0", "-o", scratch / "0.bin"}).code);
+}
+
 TEST(PackRoundTrip, ListFileOrderIsKeptAndUnlistedFilesLeftOut) {
     ScratchDir scratch;
     for (const char* name : {"z.txt", "a/b.txt", "m/n.txt", "unlisted.txt"}) write_file(scratch / ("in/" + std::string(name)), name);
