@@ -90,8 +90,9 @@ add_custom_command(OUTPUT ${TONVARO_SETUP_ZLIB}
     DEPENDS /usr/${TONVARO_TRIPLET}/lib/libz.a
     VERBATIM)
 add_custom_target(setup_zlib DEPENDS ${TONVARO_SETUP_ZLIB})
-set(TONVARO_SETUP_LIBS ${TONVARO_SETUP_ZLIB} -lkernel32 -luser32 -lgdi32 -ladvapi32 -lshell32
-    -lcomctl32 -lversion -lgcc)
+
+# shell32, comctl32 and version are loaded at run time: common/system_dlls.h.
+set(TONVARO_SETUP_LIBS ${TONVARO_SETUP_ZLIB} -lkernel32 -luser32 -lgdi32 -ladvapi32 -lgcc)
 
 # One setup executable with the given payload file linked as RAWDATA 103.
 function(tonvaro_setup_executable name output_dir payload)
