@@ -47,7 +47,20 @@ list(REMOVE_ITEM TONVARO_SETUP_CORE_SOURCES
     ${CMAKE_SOURCE_DIR}/common/freestanding.cpp
     ${CMAKE_SOURCE_DIR}/common/show_message.cpp)
 
+# The licence agreement, compressed for the resources, and its length and
+# CRC for the code (tools/make_licence.py).
+set(TONVARO_LICENCE_DIR ${CMAKE_BINARY_DIR}/licence)
+add_custom_command(OUTPUT ${TONVARO_LICENCE_DIR}/licence.z ${TONVARO_LICENCE_DIR}/licence_size.h
+    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/make_licence.py
+            ${CMAKE_SOURCE_DIR}/setup/licence.txt ${TONVARO_LICENCE_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/licence.txt ${CMAKE_SOURCE_DIR}/tools/make_licence.py
+    VERBATIM)
+add_custom_target(setup_licence
+    DEPENDS ${TONVARO_LICENCE_DIR}/licence.z ${TONVARO_LICENCE_DIR}/licence_size.h)
+
 add_library(setup_core STATIC ${TONVARO_SETUP_CORE_SOURCES})
+add_dependencies(setup_core setup_licence)
+target_include_directories(setup_core PRIVATE ${TONVARO_LICENCE_DIR})
 target_include_directories(setup_core PUBLIC ${CMAKE_SOURCE_DIR} /usr/${TONVARO_TRIPLET}/include)
 target_compile_options(setup_core PRIVATE ${TONVARO_WIN_WARNINGS} ${TONVARO_SETUP_FLAGS})
 target_compile_definitions(setup_core PUBLIC ${TONVARO_SETUP_DEFINES})
@@ -70,7 +83,9 @@ set_property(SOURCE setup/setup.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/setup/art/header-right.bmp
     ${CMAKE_SOURCE_DIR}/setup/art/box-empty.ico
     ${CMAKE_SOURCE_DIR}/setup/art/box-ticked.ico
-    ${CMAKE_SOURCE_DIR}/setup/art/setup.ico)
+    ${CMAKE_SOURCE_DIR}/setup/art/setup.ico
+    ${TONVARO_LICENCE_DIR}/licence.z)
+add_dependencies(setup_shell setup_licence)
 
 set(TONVARO_SETUP_LINK_OPTIONS
     -nostdlib -nostartfiles -s
@@ -130,4 +145,10 @@ include(product/addons.cmake)
 
 if(TONVARO_BUILD_TESTS)
     include(cmake/windows-tests.cmake)
+    # The component tests link the same resources.
+    if(TARGET win_tests)
+        add_dependencies(win_tests setup_licence)
+        target_compile_definitions(win_tests PRIVATE
+            TONVARO_LICENCE_SOURCE="${CMAKE_SOURCE_DIR}/setup/licence.txt")
+    endif()
 endif()
