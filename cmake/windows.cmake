@@ -33,8 +33,9 @@ else()
     set(TONVARO_ENTRY setup_entry)
 endif()
 
-# Every source of the subsystem folders, but the three that only the setup
-# executable has (entry point, C-runtime replacement, real message box).
+# Every source of the subsystem folders, but the four that only the setup
+# executable has (entry point, C-runtime replacement, the small Adler-32,
+# real message box).
 file(GLOB TONVARO_SETUP_CORE_SOURCES CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/common/*.cpp
     ${CMAKE_SOURCE_DIR}/setup/*.cpp
@@ -45,6 +46,7 @@ file(GLOB TONVARO_SETUP_CORE_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM TONVARO_SETUP_CORE_SOURCES
     ${CMAKE_SOURCE_DIR}/setup/entry.cpp
     ${CMAKE_SOURCE_DIR}/common/freestanding.cpp
+    ${CMAKE_SOURCE_DIR}/common/adler32.cpp
     ${CMAKE_SOURCE_DIR}/common/show_message.cpp)
 
 # The licence agreement, compressed for the resources, and its length and
@@ -66,10 +68,12 @@ target_compile_options(setup_core PRIVATE ${TONVARO_WIN_WARNINGS} ${TONVARO_SETU
 target_compile_definitions(setup_core PUBLIC ${TONVARO_SETUP_DEFINES})
 
 # What every setup executable has besides its payload: the entry point, the
-# freestanding runtime, the real message box and the resources.
+# freestanding runtime, the small Adler-32, the real message box and the
+# resources.
 add_library(setup_shell OBJECT
     setup/entry.cpp
     common/freestanding.cpp
+    common/adler32.cpp
     common/show_message.cpp
     setup/setup.rc
 )
