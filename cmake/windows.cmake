@@ -13,19 +13,29 @@ set(CMAKE_CXX_STANDARD_LIBRARIES "")
 
 set(TONVARO_WIN_WARNINGS -Wall -Wextra -Werror)
 # No exceptions, no RTTI, no unwind tables, no C runtime: see common/freestanding.cpp.
-set(TONVARO_SETUP_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+# Sections per function and link-time optimisation let the link keep only
+# what is reached: the shipped program's size is a goal of its own.
+set(TONVARO_SETUP_FLAGS -Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffreestanding -fno-stack-protector -fno-ident -fno-threadsafe-statics
-    -fno-tree-loop-distribute-patterns)
+    -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections)
 set(TONVARO_SETUP_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0400 _WIN32_IE=0x0400 WINVER=0x0400)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(TONVARO_ENTRY _setup_entry@0)
+    # The Win32 ABI promises only 4-byte stack alignment on i686; keeping 16
+    # costs an alignment prologue in many functions.
+    list(APPEND TONVARO_SETUP_FLAGS -mpreferred-stack-boundary=2)
+    # An executable is the first image in its process, so it always gets its
+    # preferred base (Windows 95 ignores relocations of an .exe anyway): no
+    # relocation section, and therefore no address-space randomisation.
+    set(TONVARO_SETUP_NO_RELOCS -Wl,--disable-reloc-section)
 else()
     set(TONVARO_ENTRY setup_entry)
 endif()
 
-# Every source of the subsystem folders, but the three that only the setup
-# executable has (entry point, C-runtime replacement, real message box).
+# Every source of the subsystem folders, but the four that only the setup
+# executable has (entry point, C-runtime replacement, the small Adler-32,
+# real message box).
 file(GLOB TONVARO_SETUP_CORE_SOURCES CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/common/*.cpp
     ${CMAKE_SOURCE_DIR}/setup/*.cpp
@@ -36,18 +46,34 @@ file(GLOB TONVARO_SETUP_CORE_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM TONVARO_SETUP_CORE_SOURCES
     ${CMAKE_SOURCE_DIR}/setup/entry.cpp
     ${CMAKE_SOURCE_DIR}/common/freestanding.cpp
+    ${CMAKE_SOURCE_DIR}/common/adler32.cpp
     ${CMAKE_SOURCE_DIR}/common/show_message.cpp)
 
+# The licence agreement, compressed for the resources, and its length and
+# CRC for the code (tools/make_licence.py).
+set(TONVARO_LICENCE_DIR ${CMAKE_BINARY_DIR}/licence)
+add_custom_command(OUTPUT ${TONVARO_LICENCE_DIR}/licence.z ${TONVARO_LICENCE_DIR}/licence_size.h
+    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/make_licence.py
+            ${CMAKE_SOURCE_DIR}/setup/licence.txt ${TONVARO_LICENCE_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/licence.txt ${CMAKE_SOURCE_DIR}/tools/make_licence.py
+    VERBATIM)
+add_custom_target(setup_licence
+    DEPENDS ${TONVARO_LICENCE_DIR}/licence.z ${TONVARO_LICENCE_DIR}/licence_size.h)
+
 add_library(setup_core STATIC ${TONVARO_SETUP_CORE_SOURCES})
+add_dependencies(setup_core setup_licence)
+target_include_directories(setup_core PRIVATE ${TONVARO_LICENCE_DIR})
 target_include_directories(setup_core PUBLIC ${CMAKE_SOURCE_DIR} /usr/${TONVARO_TRIPLET}/include)
 target_compile_options(setup_core PRIVATE ${TONVARO_WIN_WARNINGS} ${TONVARO_SETUP_FLAGS})
 target_compile_definitions(setup_core PUBLIC ${TONVARO_SETUP_DEFINES})
 
 # What every setup executable has besides its payload: the entry point, the
-# freestanding runtime, the real message box and the resources.
+# freestanding runtime, the small Adler-32, the real message box and the
+# resources.
 add_library(setup_shell OBJECT
     setup/entry.cpp
     common/freestanding.cpp
+    common/adler32.cpp
     common/show_message.cpp
     setup/setup.rc
 )
@@ -61,16 +87,31 @@ set_property(SOURCE setup/setup.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/setup/art/header-right.bmp
     ${CMAKE_SOURCE_DIR}/setup/art/box-empty.ico
     ${CMAKE_SOURCE_DIR}/setup/art/box-ticked.ico
-    ${CMAKE_SOURCE_DIR}/setup/art/setup.ico)
+    ${CMAKE_SOURCE_DIR}/setup/art/setup.ico
+    ${TONVARO_LICENCE_DIR}/licence.z)
+add_dependencies(setup_shell setup_licence)
 
 set(TONVARO_SETUP_LINK_OPTIONS
     -nostdlib -nostartfiles -s
     -Wl,-e,${TONVARO_ENTRY}
     -Wl,--subsystem,windows
     -Wl,--no-insert-timestamp
-    -Wl,--build-id=none)
-set(TONVARO_SETUP_LIBS -l:libz.a -lkernel32 -luser32 -lgdi32 -ladvapi32 -lshell32
-    -lcomctl32 -lversion -lgcc)
+    -Wl,--build-id=none
+    -Wl,--gc-sections -flto -Os
+    ${TONVARO_SETUP_NO_RELOCS})
+
+# Debian's zlib objects carry unwind tables that nothing in a program
+# without a C runtime ever reads: link a copy of the library without them.
+set(TONVARO_SETUP_ZLIB ${CMAKE_CURRENT_BINARY_DIR}/libz-setup.a)
+add_custom_command(OUTPUT ${TONVARO_SETUP_ZLIB}
+    COMMAND ${CMAKE_OBJCOPY} --remove-section=.eh_frame
+            /usr/${TONVARO_TRIPLET}/lib/libz.a ${TONVARO_SETUP_ZLIB}
+    DEPENDS /usr/${TONVARO_TRIPLET}/lib/libz.a
+    VERBATIM)
+add_custom_target(setup_zlib DEPENDS ${TONVARO_SETUP_ZLIB})
+
+# shell32, comctl32 and version are loaded at run time: common/system_dlls.h.
+set(TONVARO_SETUP_LIBS ${TONVARO_SETUP_ZLIB} -lkernel32 -luser32 -lgdi32 -ladvapi32 -lgcc)
 
 # One setup executable with the given payload file linked as RAWDATA 103.
 function(tonvaro_setup_executable name output_dir payload)
@@ -85,6 +126,7 @@ function(tonvaro_setup_executable name output_dir payload)
         LINKER_LANGUAGE CXX)
     target_link_options(${name} PRIVATE ${TONVARO_SETUP_LINK_OPTIONS})
     target_link_libraries(${name} PRIVATE setup_core ${TONVARO_SETUP_LIBS})
+    add_dependencies(${name} setup_zlib)
     if(TARGET payload)
         add_dependencies(${name} payload)
     endif()
@@ -107,4 +149,9 @@ include(product/addons.cmake)
 
 if(TONVARO_BUILD_TESTS)
     include(cmake/windows-tests.cmake)
+    # The licence test compares the agreement in the resources with its source.
+    if(TARGET win_tests)
+        target_compile_definitions(win_tests PRIVATE
+            TONVARO_LICENCE_SOURCE="${CMAKE_SOURCE_DIR}/setup/licence.txt")
+    endif()
 endif()

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "common/system_dlls.h"
 #include "common/text.h"
 
 namespace {
@@ -34,13 +35,15 @@ HMODULE load_system_library(const char* name) {
     if (n == 0 || n >= MAX_PATH) return nullptr;
     char* end = ensure_trailing_separator_within(path, path + sizeof path);
     if (end == nullptr || copy_text_within(end, path + sizeof path, name) == nullptr) return nullptr;
-    return LoadLibraryA(path);
+    // The altered search path makes the library's own imports come from the
+    // system directory too, not from beside the setup program.
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 int system_components_present() { return load_system_library("olepro32.dll") != nullptr ? 1 : 0; }
 
 int open_in_shell(const char* address) {
     const INT_PTR r = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL));
+        system_dll::ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL));
     return r > 32 ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 
 #include "common/globals.h"
 #include "common/memory.h"
+#include "common/system_dlls.h"
 #include "common/text.h"
 #include "extensions/add_on_rules.h"
 #include "extensions/extension_list.h"
@@ -40,7 +41,8 @@ void name_translation(TranslationQueries* queries, unsigned language, unsigned c
 const char* query_string(void* block, const char* query) {
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block, query, &value, &length) || value == nullptr || length == 0) {
+    if (!system_dll::VerQueryValueA(block, query, &value, &length) || value == nullptr ||
+        length == 0) {
         return nullptr;
     }
     return static_cast<const char*>(value);
@@ -49,7 +51,10 @@ const char* query_string(void* block, const char* query) {
 void examine_translations(void* block, const char* path) {
     void* table = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block, kTranslationQuery, &table, &length) || table == nullptr) return;
+    if (!system_dll::VerQueryValueA(block, kTranslationQuery, &table, &length) ||
+        table == nullptr) {
+        return;
+    }
     const WORD* words = static_cast<const WORD*>(table);
     const UINT entries = length / 4;
     for (UINT i = 0; i < entries; ++i) {
@@ -89,25 +94,25 @@ void discover_extensions() {
 
 void examine_candidate(const char* path) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    const DWORD size = system_dll::GetFileVersionInfoSizeA(path, &ignored);
     if (size == 0) return;
     void* block = alloc_or_report(size);
     if (block == nullptr) return;
-    if (GetFileVersionInfoA(path, 0, size, block)) examine_translations(block, path);
+    if (system_dll::GetFileVersionInfoA(path, 0, size, block)) examine_translations(block, path);
     release_block(block);
 }
 
 int read_file_version(const char* path, unsigned* most_significant, unsigned* least_significant) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    const DWORD size = system_dll::GetFileVersionInfoSizeA(path, &ignored);
     if (size == 0) return 0;
     void* block = alloc_or_report(size);
     if (block == nullptr) return -1;
     int answer = 0;
     void* value = nullptr;
     UINT length = 0;
-    if (GetFileVersionInfoA(path, 0, size, block) &&
-        VerQueryValueA(block, kFixedRecordQuery, &value, &length) && value != nullptr &&
+    if (system_dll::GetFileVersionInfoA(path, 0, size, block) &&
+        system_dll::VerQueryValueA(block, kFixedRecordQuery, &value, &length) && value != nullptr &&
         length >= kFixedRecordSize) {
         const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
         *most_significant = fixed->dwFileVersionMS;

@@ -4,6 +4,7 @@
 
 #include "common/globals.h"
 #include "common/memory.h"
+#include "common/system_dlls.h"
 #include "common/text.h"
 #include "extensions/add_on_rules.h"
 #include "extensions/item_text.h"
@@ -131,12 +132,14 @@ int remove_row(int row, const char* text) {
 }  // namespace
 
 void prepare_extension_list() {
-    HIMAGELIST images =
-        ImageList_Create(kListImageSize, kListImageSize, kListImageFlags, 0, kListImageGrowth);
+    HIMAGELIST images = system_dll::ImageList_Create(kListImageSize, kListImageSize,
+                                                     kListImageFlags, 0, kListImageGrowth);
     if (images != nullptr) {
-        ImageList_AddIcon(images, LoadIconA(g_setup.module_instance, MAKEINTRESOURCEA(IDI_BOX_EMPTY)));
-        ImageList_AddIcon(images,
-                          LoadIconA(g_setup.module_instance, MAKEINTRESOURCEA(IDI_BOX_TICKED)));
+        // -1 appends, as ImageList_AddIcon does.
+        system_dll::ImageList_ReplaceIcon(
+            images, -1, LoadIconA(g_setup.module_instance, MAKEINTRESOURCEA(IDI_BOX_EMPTY)));
+        system_dll::ImageList_ReplaceIcon(
+            images, -1, LoadIconA(g_setup.module_instance, MAKEINTRESOURCEA(IDI_BOX_TICKED)));
         SendMessageA(g_setup.extension_list, LVM_SETIMAGELIST, LVSIL_SMALL,
                      reinterpret_cast<LPARAM>(images));
     }

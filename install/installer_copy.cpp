@@ -5,6 +5,7 @@
 #include "common/globals.h"
 #include "common/memory.h"
 #include "common/messages.h"
+#include "common/system_dlls.h"
 #include "common/text.h"
 #include "install/installer_product.h"
 
@@ -81,7 +82,7 @@ int running_program_identity(FileIdentity* identity) {
 int has_installer_product_name(const void* block) {
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block, kTranslationQuery, &value, &length) ||
+    if (!system_dll::VerQueryValueA(block, kTranslationQuery, &value, &length) ||
         value == nullptr) {
         return 0;
     }
@@ -98,7 +99,7 @@ int has_installer_product_name(const void* block) {
         compose_product_name_query(query, translation);
         void* text = nullptr;
         UINT text_size = 0;
-        if (VerQueryValueA(block, query, &text, &text_size) &&
+        if (system_dll::VerQueryValueA(block, query, &text, &text_size) &&
             text != nullptr && text_size != 0) {
             match = names_installer_product(static_cast<const char*>(text));
         }
@@ -120,12 +121,12 @@ int ensure_directory(const char* name) {
 
 int is_installer_file(const char* name) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(name, &ignored);
+    const DWORD size = system_dll::GetFileVersionInfoSizeA(name, &ignored);
     if (size == 0) return 0;
     void* block = alloc_or_report(size);
     if (block == nullptr) return 0;
     int match = 0;
-    if (GetFileVersionInfoA(name, 0, size, block)) {
+    if (system_dll::GetFileVersionInfoA(name, 0, size, block)) {
         match = has_installer_product_name(block);
     }
     release_block(block);

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "common/globals.h"
+#include "common/system_dlls.h"
 #include "common/text.h"
 
 namespace {
@@ -12,10 +13,12 @@ constexpr const char* kQuickLaunchBelowAppData = "Microsoft\\Internet Explorer\\
 
 int get_special_folder(char* path, int csidl) {
     LPITEMIDLIST list = nullptr;
-    if (SHGetSpecialFolderLocation(g_setup.wizard_window, csidl, &list) != S_OK) return 0;
-    const int ok = SHGetPathFromIDListA(list, path) ? 1 : 0;
+    if (system_dll::SHGetSpecialFolderLocation(g_setup.wizard_window, csidl, &list) != S_OK) {
+        return 0;
+    }
+    const int ok = system_dll::SHGetPathFromIDListA(list, path) ? 1 : 0;
     IMalloc* shell_allocator = nullptr;
-    if (SHGetMalloc(&shell_allocator) == S_OK) {
+    if (system_dll::SHGetMalloc(&shell_allocator) == S_OK) {
         shell_allocator->Free(list);
         shell_allocator->Release();
     }

@@ -8,6 +8,7 @@
 #define IDB_HEADER_RIGHT 107
 #define IDI_BOX_EMPTY 108
 #define IDI_BOX_TICKED 109
+#define IDR_LICENCE 110
 #define IDI_SETUP 100
 
 // Wizard controls.

@@ -1,20 +1,26 @@
 #include "setup/licence_dialog.h"
 
 #include "common/globals.h"
+#include "common/memory.h"
 #include "setup/centring.h"
 #include "setup/ids.h"
 #include "setup/licence_text.h"
 
 int run_licence_dialog() {
-    const INT_PTR result = DialogBoxParamA(g_setup.module_instance, MAKEINTRESOURCEA(IDD_LICENCE),
-                                           g_setup.wizard_window, licence_dialog_proc, 0);
+    char* text = load_licence_text();
+    if (text == nullptr) return 0;
+    const INT_PTR result =
+        DialogBoxParamA(g_setup.module_instance, MAKEINTRESOURCEA(IDD_LICENCE),
+                        g_setup.wizard_window, licence_dialog_proc, reinterpret_cast<LPARAM>(text));
+    release_block(text);
     // -1 (the dialog could not be made) counts as a refusal too.
     return result == IDC_ACCEPT ? 1 : 0;
 }
 
-INT_PTR CALLBACK licence_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK licence_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
-        SetWindowTextA(GetDlgItem(window, IDC_LICENCE_TEXT), kLicenceText);
+        // The agreement comes as the dialog's creation parameter.
+        SetWindowTextA(GetDlgItem(window, IDC_LICENCE_TEXT), reinterpret_cast<const char*>(lparam));
         SetWindowTextA(GetDlgItem(window, IDC_ACCEPT), "I accept");
         SetWindowTextA(GetDlgItem(window, IDC_REFUSE), "I do not accept");
         SetWindowTextA(window, "License Agreement");

@@ -1,178 +1,70 @@
 #include "setup/licence_text.h"
 
-// One literal per line of the agreement, so the source reads like the
-// text. The length is checked at compile time so that rewording cannot
-// change it unnoticed.
-extern const char kLicenceText[] =
-    "QUENVALE TONVARO\r\n"
-    "END-USER LICENSE AGREEMENT\r\n"
-    "\r\n"
-    "Please read this agreement carefully before you install Quenvale\r\n"
-    "Tonvaro. It is a legal agreement between you, either as an\r\n"
-    "individual or on behalf of an organization, and Quenvale, the maker\r\n"
-    "of Quenvale Tonvaro. By clicking \"I accept\" below, or by installing,\r\n"
-    "copying or using the software in any other way, you agree to be\r\n"
-    "bound by the terms of this agreement. If you do not agree to these\r\n"
-    "terms, click \"I do not accept\"; the setup program will then end\r\n"
-    "without installing anything, and you must not use the software.\r\n"
-    "\r\n"
-    "1. DEFINITIONS\r\n"
-    "\r\n"
-    "In this agreement, \"the software\" means the Quenvale Tonvaro media\r\n"
-    "player, its setup program, the files the setup program places on\r\n"
-    "your computer, any accompanying documentation, and any updates or\r\n"
-    "corrections that Quenvale may supply for it and that are not\r\n"
-    "provided with a license of their own. \"Add-ons\" means plug-ins,\r\n"
-    "visual styles, skins, codecs, playlists and other components that\r\n"
-    "extend or change the software, whoever has made them. \"You\" means\r\n"
-    "the person or organization that accepts this agreement.\r\n"
-    "\r\n"
-    "2. GRANT OF USE\r\n"
-    "\r\n"
-    "The software is freeware. Subject to the terms of this agreement,\r\n"
-    "Quenvale grants you a free, non-exclusive, non-transferable license\r\n"
-    "to install the software on any number of computers that you own or\r\n"
-    "control, and to use it for playing, organizing and listening to\r\n"
-    "media files, at home, at school or at work. You may also let other\r\n"
-    "people use the software on those computers, on these same terms. No\r\n"
-    "fee, registration or activation is required for any of these uses.\r\n"
-    "\r\n"
-    "3. OWNERSHIP\r\n"
-    "\r\n"
-    "The software is licensed, not sold. Quenvale and its suppliers keep\r\n"
-    "all title, copyright and other intellectual property rights in the\r\n"
-    "software and in every copy of it, whatever the medium on which it is\r\n"
-    "stored. The names \"Quenvale\" and \"Quenvale Tonvaro\" and the\r\n"
-    "product's logos belong to Quenvale; this agreement gives you no\r\n"
-    "right to use them except to refer truthfully to the software. All\r\n"
-    "rights not expressly granted to you in this agreement are reserved\r\n"
-    "by Quenvale.\r\n"
-    "\r\n"
-    "4. RESTRICTIONS\r\n"
-    "\r\n"
-    "You may not:\r\n"
-    "  (a) sell, rent, lease or lend the software, or charge any fee for\r\n"
-    "      it or for access to it;\r\n"
-    "  (b) modify, translate, adapt or create derivative works of the\r\n"
-    "      software, except where the law allows it despite this\r\n"
-    "      restriction;\r\n"
-    "  (c) reverse engineer, decompile or disassemble the software,\r\n"
-    "      except and only to the extent that the applicable law\r\n"
-    "      expressly permits it despite this restriction;\r\n"
-    "  (d) remove, alter or hide any copyright notice, trademark or other\r\n"
-    "      notice of ownership in the software;\r\n"
-    "  (e) use the software to infringe the rights of others, including\r\n"
-    "      the copyright in the media you play with it.\r\n"
-    "The software does not grant you any right to the music, films or\r\n"
-    "other content that you play with it. You are responsible for making\r\n"
-    "sure that you have the right to play, copy or convert that content.\r\n"
-    "\r\n"
-    "5. ADD-ONS\r\n"
-    "\r\n"
-    "The software can be extended with add-ons. Some add-ons are made by\r\n"
-    "Quenvale; many are made by other people and organizations, who are\r\n"
-    "not under the control of Quenvale. Add-ons made by others are not\r\n"
-    "part of the software and are not covered by this agreement, even\r\n"
-    "when they are offered through a web page of Quenvale or installed\r\n"
-    "from within the software. Their use is governed by the terms their\r\n"
-    "makers give with them. Quenvale does not check, endorse or support\r\n"
-    "them and is not responsible for their content, their quality or the\r\n"
-    "harm they may cause. Install add-ons only from sources you trust.\r\n"
-    "\r\n"
-    "6. REDISTRIBUTION\r\n"
-    "\r\n"
-    "You may copy and distribute the unmodified setup program of the\r\n"
-    "software, as Quenvale publishes it, to anyone, for example on a web\r\n"
-    "site, a local network or a disc given away with a magazine, provided\r\n"
-    "that:\r\n"
-    "  (a) the setup program is distributed complete and unchanged,\r\n"
-    "      including this agreement, and is not packed together with\r\n"
-    "      other software in a way that installs that software without\r\n"
-    "      the user's clear consent;\r\n"
-    "  (b) no fee is charged for the software itself; a reasonable charge\r\n"
-    "      to cover the cost of the medium or of the distribution is\r\n"
-    "      allowed;\r\n"
-    "  (c) you do not suggest that Quenvale sponsors, endorses or is\r\n"
-    "      connected with you or with your product.\r\n"
-    "You may not distribute the individual files that the setup program\r\n"
-    "installs, nor any modified version of the setup program.\r\n"
-    "\r\n"
-    "7. UPDATES AND INTERNET FEATURES\r\n"
-    "\r\n"
-    "Some features of the software may connect to the Internet, for\r\n"
-    "instance to look for a newer version, to fetch information about the\r\n"
-    "media you play or to download add-ons. These features only send the\r\n"
-    "information they need to do their work. Quenvale may change or stop\r\n"
-    "such services at any time, without notice and without any liability\r\n"
-    "to you. Any update that Quenvale supplies for the software is\r\n"
-    "covered by this agreement unless it comes with terms of its own.\r\n"
-    "\r\n"
-    "8. NO WARRANTY\r\n"
-    "\r\n"
-    "The software is provided free of charge and \"as is\", with all its\r\n"
-    "faults and without warranty of any kind. To the fullest extent that\r\n"
-    "the applicable law permits, Quenvale disclaims all warranties and\r\n"
-    "conditions, whether express, implied or statutory, including any\r\n"
-    "implied warranty of merchantability, satisfactory quality, fitness\r\n"
-    "for a particular purpose, accuracy, quiet enjoyment and\r\n"
-    "non-infringement. Quenvale does not warrant that the software will\r\n"
-    "meet your needs, that it will work without interruption or errors,\r\n"
-    "that it will play any particular media file, or that any error in it\r\n"
-    "will be corrected. The entire risk as to the quality and performance\r\n"
-    "of the software is with you. Some jurisdictions do not allow the\r\n"
-    "exclusion of implied warranties, so some of the above may not apply\r\n"
-    "to you.\r\n"
-    "\r\n"
-    "9. LIMITATION OF LIABILITY\r\n"
-    "\r\n"
-    "To the fullest extent that the applicable law permits, in no event\r\n"
-    "will Quenvale or its suppliers be liable to you for any damages\r\n"
-    "arising out of the use of the software or the inability to use it,\r\n"
-    "including any direct, indirect, special, incidental or consequential\r\n"
-    "damages, loss of data, loss of profits, business interruption or\r\n"
-    "damage to your computer or to other software, even if Quenvale has\r\n"
-    "been advised of the possibility of such damages. Where liability\r\n"
-    "cannot be excluded under the applicable law, it is limited to the\r\n"
-    "amount you paid for the software, which for freeware is nothing.\r\n"
-    "Nothing in this agreement limits any liability that cannot be\r\n"
-    "limited by law.\r\n"
-    "\r\n"
-    "10. TERMINATION\r\n"
-    "\r\n"
-    "This agreement applies until it is terminated. You may terminate it\r\n"
-    "at any time by removing the software from all your computers and\r\n"
-    "destroying all copies of it in your possession. It terminates\r\n"
-    "automatically, without notice from Quenvale, if you fail to comply\r\n"
-    "with any of its terms. On termination you must stop using the\r\n"
-    "software, remove it and destroy all copies of it. Sections 3, 8, 9\r\n"
-    "and 11 continue to apply after termination.\r\n"
-    "\r\n"
-    "11. GENERAL\r\n"
-    "\r\n"
-    "This agreement is the entire agreement between you and Quenvale\r\n"
-    "about the software and replaces any earlier statement or\r\n"
-    "understanding about it. It is governed by the laws of the place in\r\n"
-    "which Quenvale has its registered office, without regard to rules on\r\n"
-    "conflicts of law; this does not take away any protection that the\r\n"
-    "mandatory consumer law of the country in which you live gives you.\r\n"
-    "If a court finds any part of this agreement invalid or\r\n"
-    "unenforceable, that part will be applied as far as the law allows\r\n"
-    "and the rest of the agreement remains in full force. A failure or\r\n"
-    "delay by Quenvale in enforcing any of its rights is not a waiver of\r\n"
-    "that right. Quenvale may publish revised terms for later versions of\r\n"
-    "the software; the terms that come with a version apply to that\r\n"
-    "version.\r\n"
-    "\r\n"
-    "12. SUPPORT\r\n"
-    "\r\n"
-    "Quenvale is not obliged to provide support, maintenance or updates\r\n"
-    "for the software, although it may choose to do so. Answers to common\r\n"
-    "questions, the newest version of the software and a list of known\r\n"
-    "problems can be found on the web site of Quenvale. If you have any\r\n"
-    "questions about this agreement or the software, please visit\r\n"
-    "http://www.quenvale.example.\r\n"
-    "\r\n"
-    "Copyright (C) Quenvale. All rights reserved.";
+#include <windows.h>
 
-static_assert(sizeof kLicenceText == 8253,
-              "the agreement is 8,252 characters long");
+#include "common/globals.h"
+#include "common/memory.h"
+#include "common/messages.h"
+#include "licence_size.h"
+#include "payload/inflate_entry.h"
+#include "setup/ids.h"
+
+namespace {
+
+constexpr const char* kLicenceDamaged = "The license agreement could not be read.";
+
+struct Filling {
+    char* text;
+    unsigned used;
+};
+
+// Takes the inflated text; more than the agreement's length is damage.
+int take_piece(void* context, const unsigned char* bytes, unsigned count) {
+    Filling* filling = static_cast<Filling*>(context);
+    if (count > TONVARO_LICENCE_LENGTH - filling->used) return 0;
+    for (unsigned i = 0; i < count; ++i) {
+        filling->text[filling->used++] = static_cast<char>(bytes[i]);
+    }
+    return 1;
+}
+
+void* zlib_alloc(void*, unsigned items, unsigned size) {
+    if (size != 0 && items > 0xFFFFFFFFu / size) return nullptr;
+    return alloc_or_report(items * size);
+}
+
+void zlib_release(void*, void* block) { release_block(block); }
+
+}  // namespace
+
+char* load_licence_text() {
+    HRSRC found = FindResourceA(g_setup.module_instance, MAKEINTRESOURCEA(IDR_LICENCE),
+                                MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HGLOBAL loaded = found != nullptr ? LoadResource(g_setup.module_instance, found) : nullptr;
+    const void* stream = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (stream == nullptr) {
+        show_message(kLicenceDamaged, "Error", kMessageError);
+        return nullptr;
+    }
+    // The whole text, and a piece buffer after it for inflate to write into.
+    constexpr unsigned kPiece = 4096;
+    char* text = static_cast<char*>(alloc_or_report(TONVARO_LICENCE_LENGTH + 1 + kPiece));
+    if (text == nullptr) return nullptr;
+    Filling filling = {text, 0};
+    const InflateJob job = {static_cast<const unsigned char*>(stream),
+                            static_cast<unsigned>(SizeofResource(g_setup.module_instance, found)),
+                            TONVARO_LICENCE_CRC,
+                            reinterpret_cast<unsigned char*>(text) + TONVARO_LICENCE_LENGTH + 1,
+                            kPiece,
+                            take_piece,
+                            &filling,
+                            zlib_alloc,
+                            zlib_release};
+    if (inflate_entry(job) != kInflateDone || filling.used != TONVARO_LICENCE_LENGTH) {
+        show_message(kLicenceDamaged, "Error", kMessageError);
+        release_block(text);
+        return nullptr;
+    }
+    text[TONVARO_LICENCE_LENGTH] = 0;
+    return text;
+}

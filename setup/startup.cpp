@@ -7,6 +7,7 @@
 #include "common/memory.h"
 #include "common/messages.h"
 #include "common/probes.h"
+#include "common/system_dlls.h"
 #include "common/text.h"
 #include "extensions/extension_list.h"
 #include "payload/verify.h"
@@ -117,7 +118,7 @@ void setup_main() {
             } else {
                 // The list view class of the extension page must exist
                 // before the wizard's template is instantiated.
-                InitCommonControls();
+                system_dll::InitCommonControls();
                 const INT_PTR result = DialogBoxParamA(g_setup.module_instance,
                                                        MAKEINTRESOURCEA(IDD_WIZARD), nullptr,
                                                        wizard_dialog_proc, 0);

@@ -6,6 +6,7 @@
 #include "common/globals.h"
 #include "common/messages.h"
 #include "common/results.h"
+#include "common/system_dlls.h"
 #include "common/text.h"
 #include "extensions/extension_list.h"
 #include "install/destination_default.h"
@@ -160,10 +161,10 @@ void browse_for_parent() {
     browse.pszDisplayName = g_setup.ScratchPath;
     browse.lpszTitle = kBrowseTitle;
     browse.ulFlags = BIF_RETURNONLYFSDIRS;
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+    LPITEMIDLIST chosen = system_dll::SHBrowseForFolderA(&browse);
     if (chosen == nullptr) return;
     char* const limit = g_setup.ScratchPath + kPathBufferSize;
-    if (!SHGetPathFromIDListA(chosen, g_setup.ScratchPath)) {
+    if (!system_dll::SHGetPathFromIDListA(chosen, g_setup.ScratchPath)) {
         show_message(kNoBrowsedPath, "Error", kMessageError);
     } else {
         // The chosen folder is the parent of the product directory.
@@ -175,7 +176,7 @@ void browse_for_parent() {
     }
     // The list is the shell's, allocated by its allocator.
     IMalloc* shell_allocator = nullptr;
-    if (SHGetMalloc(&shell_allocator) == S_OK && shell_allocator != nullptr) {
+    if (system_dll::SHGetMalloc(&shell_allocator) == S_OK && shell_allocator != nullptr) {
         shell_allocator->Free(chosen);
         shell_allocator->Release();
     }

@@ -6,7 +6,7 @@ set -eu
 packages="cmake make g++ zlib1g-dev googletest
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools
 wine wine64 xvfb python3 python3-pefile liblnk-utils imagemagick
-clang libclang-rt-14-dev fp-utils zip unzip"
+clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl"
 
 missing=""
 for p in $packages; do
