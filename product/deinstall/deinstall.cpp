@@ -44,8 +44,13 @@ constexpr int kExitRemoved = 0;
 constexpr int kExitDeclined = 1;
 constexpr int kExitFailed = 2;
 
-// Composed messages are cut at the buffer's end, never overrun it.
-int say(unsigned flags, const char* format, const char* path, int count = 0) {
+// Composed messages are cut at the buffer's end, never overrun it. The
+// directory is shown without its trailing separator.
+int say(unsigned flags, const char* format, const char* directory, int count = 0) {
+    char path[kPathBufferSize];
+    copy_text_within(path, path + sizeof path, directory);
+    unsigned length = text_length(path);
+    while (length > 1 && is_separator(path[length - 1]) && path[length - 2] != ':') path[--length] = 0;
     char text[kPathBufferSize + 512];
     if (std::strstr(format, "%d") != nullptr) {
         std::snprintf(text, sizeof text, format, count, path);
