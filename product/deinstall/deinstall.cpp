@@ -22,7 +22,7 @@
 #include "product/deinstall/link_cleanup.h"
 #include "product/deinstall/registration_cleanup.h"
 #include "product/deinstall/self_removal.h"
-#include "registration/keys.h"
+#include "registration/compositions.h"
 #include "registration/registry_roots.h"
 #include "registration/special_folders.h"
 
@@ -105,13 +105,11 @@ int remove_installation(const char* directory) {
     if (!close_running_player()) return kExitFailed;
 
     const int owned = is_registered_installation(directory);
+    // The group the setup recorded, or where it would have made it.
     char group[kPathBufferSize];
-    group[0] = 0;
-    if (!(owned && read_recorded_link_dir(group)) && get_programs_folder(group)) {
-        ensure_trailing_separator_within(group, group + sizeof group);
-        if (copy_text_within(group + text_length(group), group + sizeof group, kProductFolder) == nullptr) {
-            group[0] = 0;
-        }
+    if (!(owned && read_recorded_link_dir(group)) &&
+        !(get_programs_folder(group) && append_product_folder(group, group + sizeof group) != nullptr)) {
+        group[0] = 0;
     }
     CoInitialize(nullptr);
     remove_links(group, directory, owned);
