@@ -48,7 +48,7 @@ constexpr int kExitFailed = 2;
 // directory is shown without its trailing separator.
 int say(unsigned flags, const char* format, const char* directory, int count = 0) {
     char path[kPathBufferSize];
-    copy_text_within(path, path + sizeof path, directory);
+    if (copy_text_within(path, path + sizeof path, directory) == nullptr) path[0] = 0;
     unsigned length = text_length(path);
     while (length > 1 && is_separator(path[length - 1]) && path[length - 2] != ':') path[--length] = 0;
     char text[kPathBufferSize + 512];
