@@ -45,9 +45,7 @@ file(GLOB player_icons ${TONVARO_PRODUCT_SOURCE}/player/icons/*.ico)
 set_property(SOURCE ${TONVARO_PRODUCT_SOURCE}/player/zaphio.rc APPEND PROPERTY OBJECT_DEPENDS
     ${player_icons})
 
-add_executable(tonvaro-deinstall WIN32 ${TONVARO_PRODUCT_SOURCE}/deinstall/deinstall.cpp)
-tonvaro_product_target(tonvaro-deinstall Deinstall)
-set_target_properties(tonvaro-deinstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TONVARO_PRODUCT_BIN})
+include(${TONVARO_PRODUCT_SOURCE}/deinstall/deinstall.cmake)
 
 # Built file of each entry that is not a static file of product/files.
 set(TONVARO_PRODUCT_BUILT_ENTRIES Zaphio.exe Deinstall.exe Zaphio.chm)

@@ -1,92 +1,154 @@
-// Deinstall.exe of the sample product: for now it only tells what an
-// uninstaller would remove — the files beside it and what the setup program
-// recorded — and removes nothing.
-// With TONVARO_DEINSTALL_REPORT naming a file, the text goes there instead
-// of into a message box, so that tests need not answer a window.
+// Deinstall.exe of the sample product: removes what the setup program
+// installed and recorded for the directory it lies in, and nothing else.
+//
+// Started by the user (no arguments) it checks that its folder is an
+// installation, asks once, and hands over to a copy of itself in TEMP (see
+// self_removal.h). The copy closes running players the way the setup does,
+// removes the shortcuts, the registry entries (only when this directory is
+// the registered installation), the product's files, the installer copies
+// and the folders left empty, then deletes the original.
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "common/globals.h"
+#include "common/messages.h"
+#include "common/text.h"
+#include "install/player_window.h"
+#include "product/deinstall/installed_tree.h"
+#include "product/deinstall/link_cleanup.h"
+#include "product/deinstall/registration_cleanup.h"
+#include "product/deinstall/self_removal.h"
+#include "registration/compositions.h"
+#include "registration/registry_roots.h"
+#include "registration/special_folders.h"
 
 namespace {
 
 const char kCaption[] = "Quenvale Tonvaro Uninstall";
-constexpr int kListedFiles = 30;
+const char kConfirm[] =
+    "Do you want to remove Quenvale Tonvaro and all of its components from your computer?\n\n"
+    "Files of your own in its folders are kept.";
+const char kNotInstalled[] = "Quenvale Tonvaro is not installed in %s.\n\nNothing was removed.";
+const char kCannotStart[] =
+    "Unable to start the removal of Quenvale Tonvaro.\n\nPlease verify that there is enough free "
+    "disk space in the folder for temporary files.";
+const char kFilesLeft[] =
+    "Quenvale Tonvaro has been removed, but %d of its files could not be deleted. Please delete "
+    "them from %s yourself.";
 
-struct Listing {
-    char text[16384];
-    size_t length;
-    int files;
-};
+constexpr int kExitRemoved = 0;
+constexpr int kExitDeclined = 1;
+constexpr int kExitFailed = 2;
 
-void append(Listing* listing, const char* piece) {
-    const int n = std::snprintf(listing->text + listing->length,
-                                sizeof listing->text - listing->length, "%s", piece);
-    if (n > 0) listing->length += static_cast<size_t>(n);
-    if (listing->length >= sizeof listing->text) listing->length = sizeof listing->text - 1;
+// Composed messages are cut at the buffer's end, never overrun it. The
+// directory is shown without its trailing separator.
+int say(unsigned flags, const char* format, const char* directory, int count = 0) {
+    char path[kPathBufferSize];
+    if (copy_text_within(path, path + sizeof path, directory) == nullptr) path[0] = 0;
+    unsigned length = text_length(path);
+    while (length > 1 && is_separator(path[length - 1]) && path[length - 2] != ':') path[--length] = 0;
+    char text[kPathBufferSize + 512];
+    if (std::strstr(format, "%d") != nullptr) {
+        std::snprintf(text, sizeof text, format, count, path);
+    } else {
+        std::snprintf(text, sizeof text, format, path);
+    }
+    return MessageBoxA(nullptr, text, kCaption, flags | MB_SETFOREGROUND);
 }
 
-// Files below `directory`, named from offset `base` of their paths, in the
-// order the file system gives them: enough for a preview.
-void list_files(const char* directory, size_t base, Listing* listing) {
-    char pattern[MAX_PATH];
-    if (std::snprintf(pattern, sizeof pattern, "%s\\*", directory) >= static_cast<int>(sizeof pattern)) return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
-        char path[MAX_PATH];
-        if (std::snprintf(path, sizeof path, "%s\\%s", directory, found.cFileName) >=
-            static_cast<int>(sizeof path)) {
-            continue;
-        }
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            list_files(path, base, listing);
-            continue;
-        }
-        if (++listing->files <= kListedFiles) {
-            append(listing, "    ");
-            append(listing, path + base);
-            append(listing, "\r\n");
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+// The folder of `program`, with its trailing separator, into `directory`.
+int folder_of(const char* program, char* directory) {
+    if (copy_text_within(directory, directory + kPathBufferSize, program) == nullptr) return 0;
+    const char* name = after_last_separator(directory);
+    if (name == directory) return 0;
+    directory[name - directory] = 0;
+    return 1;
+}
+
+void set_up_shared_state(char* scratch, char* destination) {
+    g_setup.process_heap = GetProcessHeap();
+    g_setup.ScratchPath = scratch;
+    g_setup.DestinationDir = destination;
+    choose_registry_roots();
+}
+
+int is_installation(const char* directory) {
+    return is_registered_installation(directory) || holds_installer_copy(directory);
+}
+
+// The original: asks, then starts the copy that does the work.
+int hand_over(const char* directory) {
+    if (!is_installation(directory)) {
+        say(kMessageWarning, kNotInstalled, directory);
+        return kExitFailed;
+    }
+    if (MessageBoxA(nullptr, kConfirm, kCaption, kMessageWarningYesNo | MB_SETFOREGROUND) != kAnswerYes) {
+        return kExitDeclined;
+    }
+    char self[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || !start_removal_copy(self)) {
+        MessageBoxA(nullptr, kCannotStart, kCaption, kMessageError | MB_SETFOREGROUND);
+        return kExitFailed;
+    }
+    return kExitRemoved;
+}
+
+// The copy in TEMP: the removal itself.
+int remove_installation(const char* directory) {
+    // Checked again: the switch alone must not make any folder a target.
+    if (!is_installation(directory)) return kExitFailed;
+    if (!close_running_player()) return kExitFailed;
+
+    const int owned = is_registered_installation(directory);
+    // The group the setup recorded, or where it would have made it.
+    char group[kPathBufferSize];
+    if (!(owned && read_recorded_link_dir(group)) &&
+        !(get_programs_folder(group) && append_product_folder(group, group + sizeof group) != nullptr)) {
+        group[0] = 0;
+    }
+    CoInitialize(nullptr);
+    remove_links(group, directory, owned);
+    CoUninitialize();
+    if (owned) {
+        remove_file_types();
+        remove_application_keys();
+    }
+    const int left = remove_installed_files(directory);
+    if (left > 0) say(kMessageWarning, kFilesLeft, directory, left);
+    return left > 0 ? kExitFailed : kExitRemoved;
 }
 
 }  // namespace
 
+// The setup's player shutdown reports through this; here no wizard owns the
+// box.
+int show_message(const char* text, const char* caption, unsigned flags) {
+    return MessageBoxA(nullptr, text, caption, flags | MB_SETFOREGROUND);
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    char directory[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, directory, sizeof directory);
-    if (n == 0 || n >= sizeof directory) return 1;
-    char* last = std::strrchr(directory, '\\');
-    if (last != nullptr) *last = '\0';
+    static char scratch[kPathBufferSize];
+    static char destination[kPathBufferSize];
+    static char directory[kPathBufferSize];
+    set_up_shared_state(scratch, destination);
 
-    static Listing listing;
-    append(&listing, "This uninstaller is a preview and removes nothing. A full one would remove\r\n\r\n");
-    append(&listing, "the files in ");
-    append(&listing, directory);
-    append(&listing, ":\r\n");
-    list_files(directory, std::strlen(directory) + 1, &listing);
-    if (listing.files > kListedFiles) {
-        char more[64];
-        std::snprintf(more, sizeof more, "    and %d more\r\n", listing.files - kListedFiles);
-        append(&listing, more);
+    if (__argc == 4 && std::strcmp(__argv[1], kRemoveSwitch) == 0) {
+        wait_for_original(reinterpret_cast<HANDLE>(
+            static_cast<UINT_PTR>(std::strtoull(__argv[3], nullptr, 10))));
+        int result = kExitFailed;
+        if (folder_of(__argv[2], directory)) result = remove_installation(directory);
+        schedule_own_removal();
+        return result;
     }
-    append(&listing,
-           "\r\nthe Start-menu group, the desktop and Quick Launch links, the file types "
-           ".p4u and .s4u, and the registry keys SOFTWARE\\Quenvale\\Quenvale Tonvaro and "
-           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quenvale Tonvaro.");
-
-    char report[MAX_PATH];
-    const DWORD r = GetEnvironmentVariableA("TONVARO_DEINSTALL_REPORT", report, sizeof report);
-    if (r != 0 && r < sizeof report) {
-        FILE* f = std::fopen(report, "wb");
-        if (f == nullptr) return 1;
-        std::fwrite(listing.text, 1, listing.length, f);
-        return std::fclose(f) == 0 ? 0 : 1;
-    }
-    MessageBoxA(nullptr, listing.text, kCaption, MB_OK | MB_ICONINFORMATION);
-    return 0;
+    char self[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return kExitFailed;
+    self[n] = 0;
+    if (!folder_of(self, directory)) return kExitFailed;
+    return hand_over(directory);
 }

@@ -1,6 +1,6 @@
 // The sample product keeps the promises the setup program relies on: the
 // document switches the file types register, plug-in libraries that load,
-// and an uninstaller that, for now, only tells.
+// and an uninstaller that leaves alone what is no installation.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -75,23 +75,44 @@ TEST(SamplePlayer, EachPluginLibraryAnswersItsName) {
     EXPECT_EQ(8, libraries);
 }
 
-TEST(SampleUninstaller, ListsTheFilesBesideItAndRemovesNothing) {
+// A folder that holds the product's files but no installer copy and is not
+// the registered one is no installation: the uninstaller says so and
+// removes nothing, not even files with the product's names.
+TEST(SampleUninstaller, OutsideAnInstallationSaysSoAndRemovesNothing) {
     const std::string directory = make_scratch_directory("deinstall");
     const std::string program = directory + "\\Deinstall.exe";
     ASSERT_TRUE(CopyFileA(windows_path(TONVARO_DEINSTALL_EXE).c_str(), program.c_str(), FALSE));
     ASSERT_TRUE(CreateDirectoryA((directory + "\\Skins").c_str(), nullptr));
     ASSERT_TRUE(write_file(directory + "\\Zaphio.exe", "player"));
     ASSERT_TRUE(write_file(directory + "\\Skins\\Calm.s4u", "[Skin]"));
-    const std::string report = make_scratch_directory("deinstall-report") + "\\report.txt";
-    SetEnvironmentVariableA("TONVARO_DEINSTALL_REPORT", report.c_str());
-    const long code = run_and_wait("\"" + program + "\"");
-    SetEnvironmentVariableA("TONVARO_DEINSTALL_REPORT", nullptr);
-    EXPECT_EQ(0, code);
-    const std::string text = read_file(report);
-    EXPECT_NE(std::string::npos, text.find(directory));
-    EXPECT_NE(std::string::npos, text.find("    Zaphio.exe\r\n"));
-    EXPECT_NE(std::string::npos, text.find("    Skins\\Calm.s4u\r\n"));
-    EXPECT_NE(std::string::npos, text.find("    Deinstall.exe\r\n"));
+    std::string command = "\"" + program + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
+    CloseHandle(info.hThread);
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && box == nullptr; ++i) {
+        Sleep(50);
+        box = FindWindowA("#32770", "Quenvale Tonvaro Uninstall");
+    }
+    char text[512] = "";
+    if (box != nullptr) {
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    const bool ended = WaitForSingleObject(info.hProcess, 20000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(info.hProcess, 99);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("Quenvale Tonvaro is not installed in " + directory + ".\n\nNothing was removed.",
+              std::string(text));
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(2u, code);
     EXPECT_EQ("player", read_file(directory + "\\Zaphio.exe"));
     EXPECT_EQ("[Skin]", read_file(directory + "\\Skins\\Calm.s4u"));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(program.c_str()));
 }

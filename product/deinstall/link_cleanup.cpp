@@ -1,0 +1,88 @@
+#include "product/deinstall/link_cleanup.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/text.h"
+#include "common/vendor.h"
+#include "product/deinstall/installed_tree.h"
+#include "registration/special_folders.h"
+
+namespace {
+
+// The names the setup gives its links. A link of the same name that points
+// elsewhere is someone else's and stays.
+constexpr const char* kGroupLinks[] = {"Quenvale Tonvaro.lnk",
+                                       "Help topics for Quenvale Tonvaro.lnk",
+                                       "Uninstall Quenvale Tonvaro.lnk"};
+constexpr const char* kPlayerLink = "Quenvale Tonvaro.lnk";
+constexpr const char* kWebSiteShortcut = "Visit Quenvale Tonvaro Website.url";
+constexpr char kUrlHeader[] = "[InternetShortcut]\r\nURL=";
+
+int link_target(const char* link, char* target, int capacity) {
+    WCHAR wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, link, -1, wide, MAX_PATH) == 0) return 0;
+    IShellLinkA* shell_link = nullptr;
+    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                         reinterpret_cast<void**>(&shell_link)) != S_OK) {
+        return 0;
+    }
+    int ok = 0;
+    IPersistFile* file = nullptr;
+    if (shell_link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) == S_OK) {
+        // No resolving: a link to a deleted target must not be searched for.
+        ok = file->Load(wide, STGM_READ) == S_OK &&
+             shell_link->GetPath(target, capacity, nullptr, SLGP_RAWPATH) == S_OK;
+        file->Release();
+    }
+    shell_link->Release();
+    return ok;
+}
+
+void remove_link_into(const char* folder, const char* name, const char* directory) {
+    char link[kPathBufferSize];
+    if (std::snprintf(link, sizeof link, "%s\\%s", folder, name) >= static_cast<int>(sizeof link)) return;
+    char target[MAX_PATH * 2];
+    if (link_target(link, target, sizeof target) &&
+        equals_ignore_case_n(target, directory, static_cast<int>(text_length(directory))) &&
+        text_length(target) > text_length(directory)) {
+        DeleteFileA(link);
+    }
+}
+
+// Only the shortcut exactly as the setup writes it.
+void remove_web_site_shortcut(const char* folder) {
+    char path[kPathBufferSize];
+    if (std::snprintf(path, sizeof path, "%s\\%s", folder, kWebSiteShortcut) >= static_cast<int>(sizeof path)) {
+        return;
+    }
+    char expected[256];
+    const int expected_length = std::snprintf(expected, sizeof expected, "%s%s", kUrlHeader, kProductPage);
+    char content[sizeof expected];
+    DWORD read = 0;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    const BOOL got = ReadFile(file, content, sizeof content, &read, nullptr);
+    CloseHandle(file);
+    if (got && static_cast<int>(read) == expected_length && std::memcmp(content, expected, read) == 0) {
+        DeleteFileA(path);
+    }
+}
+
+}  // namespace
+
+void remove_links(const char* group, const char* directory, int owned) {
+    if (group[0] != 0) {
+        for (const char* name : kGroupLinks) remove_link_into(group, name, directory);
+        if (owned) {
+            remove_web_site_shortcut(group);
+            remove_product_folder(group);
+        }
+    }
+    char folder[kPathBufferSize];
+    if (get_desktop_folder(folder)) remove_link_into(folder, kPlayerLink, directory);
+    if (get_quick_launch_folder(folder)) remove_link_into(folder, kPlayerLink, directory);
+}

@@ -1,0 +1,145 @@
+#include "product/deinstall/self_removal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/probes.h"
+#include "common/text.h"
+#include "registration/keys.h"
+
+namespace {
+
+constexpr DWORD kOriginalWait = 30000;
+constexpr const char* kTempPrefix = "QTU";
+
+// A new folder under TEMP: GetTempFileNameA reserves a unique name as a
+// file, which makes way for a folder of that name.
+int make_private_folder(char* folder, DWORD capacity) {
+    char temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathA(sizeof temp, temp);
+    if (n == 0 || n >= sizeof temp || capacity < MAX_PATH) return 0;
+    if (GetTempFileNameA(temp, kTempPrefix, 0, folder) == 0) return 0;
+    DeleteFileA(folder);
+    return CreateDirectoryA(folder, nullptr) ? 1 : 0;
+}
+
+// Appends "NUL=<short path>" to wininit.ini's [rename] section. The profile
+// API would replace an earlier NUL line of another program, as every line
+// of that section has the same key.
+void add_wininit_line(const char* path) {
+    char short_path[MAX_PATH];
+    const DWORD s = GetShortPathNameA(path, short_path, sizeof short_path);
+    if (s == 0 || s >= sizeof short_path) return;
+    char ini[MAX_PATH + 16];
+    const UINT w = GetWindowsDirectoryA(ini, MAX_PATH);
+    if (w == 0 || w >= MAX_PATH) return;
+    std::snprintf(ini + w, sizeof ini - w, "%swininit.ini", is_separator(ini[w - 1]) ? "" : "\\");
+
+    static char old_text[32768];
+    static char new_text[sizeof old_text + MAX_PATH + 32];
+    DWORD old_length = 0;
+    HANDLE file = CreateFileA(ini, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        const BOOL read = ReadFile(file, old_text, sizeof old_text - 1, &old_length, nullptr);
+        const DWORD size = GetFileSize(file, nullptr);
+        CloseHandle(file);
+        // A file too big to take whole is not rewritten: its end would be lost.
+        if (!read || size != old_length) return;
+    }
+    old_text[old_length] = 0;
+    char line[MAX_PATH + 8];
+    std::snprintf(line, sizeof line, "NUL=%s\r\n", short_path);
+
+    // After the section header's line, or a new section at the end.
+    const char* section = nullptr;
+    for (const char* p = old_text; p != nullptr && section == nullptr;) {
+        if (equals_ignore_case_n(p, "[rename]", 8)) section = p;
+        p = std::strchr(p, '\n');
+        if (p != nullptr) ++p;
+    }
+    int length = 0;
+    if (section != nullptr) {
+        const char* end = std::strchr(section, '\n');
+        const int head = end != nullptr ? static_cast<int>(end + 1 - old_text) : static_cast<int>(old_length);
+        length = std::snprintf(new_text, sizeof new_text, "%.*s%s%s%s", head, old_text,
+                               end != nullptr ? "" : "\r\n", line, old_text + head);
+    } else {
+        const int ends_line = old_length == 0 || old_text[old_length - 1] == '\n';
+        length = std::snprintf(new_text, sizeof new_text, "%s%s[rename]\r\n%s", old_text,
+                               ends_line ? "" : "\r\n", line);
+    }
+    if (length <= 0 || length >= static_cast<int>(sizeof new_text)) return;
+    file = CreateFileA(ini, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, new_text, static_cast<DWORD>(length), &written, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+int start_removal_copy(const char* original) {
+    char folder[MAX_PATH + 1];
+    if (!make_private_folder(folder, sizeof folder)) return 0;
+    char copy[MAX_PATH + 32];
+    char command[3 * MAX_PATH + 64];
+    HANDLE self = nullptr;
+    int copied = 0;
+    int started = 0;
+    // The copy keeps the uninstaller's file name, so that it is the same
+    // program to the system (compatibility settings go by that name).
+    if (std::snprintf(copy, sizeof copy, "%s\\%s", folder, kUninstallerFile) < static_cast<int>(sizeof copy) &&
+        (copied = CopyFileA(original, copy, FALSE) ? 1 : 0) != 0 &&
+        DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                        SYNCHRONIZE, TRUE, 0)) {
+        const int n = std::snprintf(command, sizeof command, "\"%s\" %s \"%s\" %llu", copy,
+                                    kRemoveSwitch, original,
+                                    static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(self)));
+        STARTUPINFOA startup;
+        std::memset(&startup, 0, sizeof startup);
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process;
+        // Started in TEMP: a current directory inside the installation would
+        // keep its folder from being removed.
+        char temp[MAX_PATH + 1];
+        const DWORD t = GetTempPathA(sizeof temp, temp);
+        if (n > 0 && n < static_cast<int>(sizeof command) && t > 0 && t < sizeof temp &&
+            CreateProcessA(copy, command, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+            started = 1;
+        }
+    }
+    if (self != nullptr) CloseHandle(self);
+    if (!started) {
+        if (copied) DeleteFileA(copy);
+        RemoveDirectoryA(folder);
+    }
+    return started;
+}
+
+void wait_for_original(HANDLE process) {
+    if (process == nullptr) return;
+    WaitForSingleObject(process, kOriginalWait);
+    CloseHandle(process);
+}
+
+void schedule_own_removal() {
+    char self[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    self[n] = 0;
+    char folder[MAX_PATH + 1];
+    std::memcpy(folder, self, n + 1);
+    const char* name = after_last_separator(folder);
+    if (name == folder) return;
+    folder[name - folder - 1] = 0;
+    if (is_nt_platform()) {
+        // The file first: the folder can only go once it is empty.
+        MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    } else {
+        add_wininit_line(self);
+    }
+}
