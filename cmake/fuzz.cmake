@@ -86,6 +86,13 @@ add_custom_command(OUTPUT ${archive_seeds}
 # PE seeds of both widths: the setup's own resources and a packed payload,
 # linked by the setup's toolchain around an empty program.
 set(pe_seeds)
+# The resource script takes the compressed licence from licence/ of the
+# directory windres runs in.
+add_custom_command(OUTPUT ${TONVARO_FUZZ_DIR}/licence/licence.z
+    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/make_licence.py
+            ${CMAKE_SOURCE_DIR}/setup/licence.txt ${TONVARO_FUZZ_DIR}/licence
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/licence.txt ${CMAKE_SOURCE_DIR}/tools/make_licence.py
+    VERBATIM)
 foreach(arch i686 x86_64)
     find_program(TONVARO_${arch}_GCC ${arch}-w64-mingw32-gcc)
     find_program(TONVARO_${arch}_WINDRES ${arch}-w64-mingw32-windres)
@@ -109,6 +116,8 @@ foreach(arch i686 x86_64)
             ${work}-setup-rc.o ${work}-payload-rc.o -o ${seeds}/pe_resource/setup-resources-${arch}.exe
         DEPENDS ${seeds}/archive/product-files.bin ${TONVARO_FUZZ_SOURCE}/seed_program.c
             ${CMAKE_SOURCE_DIR}/setup/setup.rc ${CMAKE_SOURCE_DIR}/setup/ids.h
+            ${TONVARO_FUZZ_DIR}/licence/licence.z
+        WORKING_DIRECTORY ${TONVARO_FUZZ_DIR}
         VERBATIM)
     list(APPEND pe_seeds ${seeds}/pe_resource/setup-resources-${arch}.exe)
 endforeach()

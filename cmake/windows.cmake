@@ -28,9 +28,14 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     # An executable is the first image in its process, so it always gets its
     # preferred base (Windows 95 ignores relocations of an .exe anyway): no
     # relocation section, and therefore no address-space randomisation.
-    set(TONVARO_SETUP_NO_RELOCS -Wl,--disable-reloc-section)
+    set(TONVARO_SETUP_IMAGE_OPTIONS -Wl,--disable-reloc-section)
 else()
     set(TONVARO_ENTRY setup_entry)
+    # Windows maps an image from its file whatever the file alignment; Wine
+    # does so only for page-aligned sections and otherwise copies the whole
+    # image, payload included, into private memory. This tree only runs under
+    # Wine, so align it, and its memory is the program's own as on Windows.
+    set(TONVARO_SETUP_IMAGE_OPTIONS -Wl,--file-alignment,4096)
 endif()
 
 # Every source of the subsystem folders, but the four that only the setup
@@ -98,7 +103,7 @@ set(TONVARO_SETUP_LINK_OPTIONS
     -Wl,--no-insert-timestamp
     -Wl,--build-id=none
     -Wl,--gc-sections -flto -Os
-    ${TONVARO_SETUP_NO_RELOCS})
+    ${TONVARO_SETUP_IMAGE_OPTIONS})
 
 # Debian's zlib objects carry unwind tables that nothing in a program
 # without a C runtime ever reads: link a copy of the library without them.

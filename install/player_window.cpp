@@ -49,7 +49,7 @@ HWND find_player_window(HWND after) {
     return candidate;
 }
 
-int close_running_player() {
+int quit_running_players() {
     HWND window = find_player_window(nullptr);
     if (window == nullptr) return 1;
     // The next one is found before this one is told to quit: a window that
@@ -64,6 +64,11 @@ int close_running_player() {
         SleepEx(kLookInterval, FALSE);
         if (find_player_window(nullptr) == nullptr) return 1;
     }
+    return 0;
+}
+
+int close_running_player() {
+    if (quit_running_players()) return 1;
     show_message(kPlayerStillRunning, "Error", kMessageWarning);
     return 0;
 }

@@ -36,6 +36,9 @@ const char kNotInstalled[] = "Quenvale Tonvaro is not installed in %s.\n\nNothin
 const char kCannotStart[] =
     "Unable to start the removal of Quenvale Tonvaro.\n\nPlease verify that there is enough free "
     "disk space in the folder for temporary files.";
+const char kPlayerStays[] =
+    "Quenvale Tonvaro is still running and could not be closed.\n\nPlease close all running "
+    "instances of Quenvale Tonvaro and start the uninstallation again. Nothing was removed.";
 const char kFilesLeft[] =
     "Quenvale Tonvaro has been removed, but %d of its files could not be deleted. Please delete "
     "them from %s yourself.";
@@ -102,7 +105,10 @@ int hand_over(const char* directory) {
 int remove_installation(const char* directory) {
     // Checked again: the switch alone must not make any folder a target.
     if (!is_installation(directory)) return kExitFailed;
-    if (!close_running_player()) return kExitFailed;
+    if (!quit_running_players()) {
+        MessageBoxA(nullptr, kPlayerStays, kCaption, kMessageWarning | MB_SETFOREGROUND);
+        return kExitFailed;
+    }
 
     const int owned = is_registered_installation(directory);
     // The group the setup recorded, or where it would have made it.
@@ -125,8 +131,8 @@ int remove_installation(const char* directory) {
 
 }  // namespace
 
-// The setup's player shutdown reports through this; here no wizard owns the
-// box.
+// The setup's own steps that this program links report through this; here
+// no wizard owns the box.
 int show_message(const char* text, const char* caption, unsigned flags) {
     return MessageBoxA(nullptr, text, caption, flags | MB_SETFOREGROUND);
 }
