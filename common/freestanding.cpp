@@ -1,7 +1,8 @@
 // The few C library functions that the compiler and zlib call, for a program
 // linked without any C runtime: nothing to load, nothing to initialise
-// before setup_main. zlib's malloc and free are never reached (every stream
-// is given our allocator) but its objects name them.
+// before setup_main. zlib's default allocator is never reached (every stream
+// is given ours) but inflate names it; defining it here keeps zlib's zutil
+// object, its error texts and the malloc and free it calls out of the program.
 #include <windows.h>
 
 #include "common/globals.h"
@@ -47,9 +48,11 @@ size_t strlen(const char* text) {
     return n;
 }
 
-void* malloc(size_t n) { return HeapAlloc(GetProcessHeap(), 0, n); }
+void* zcalloc(void* /*opaque*/, unsigned items, unsigned size) {
+    return HeapAlloc(GetProcessHeap(), 0, items * size);
+}
 
-void free(void* block) {
+void zcfree(void* /*opaque*/, void* block) {
     if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
 }
 

@@ -10,7 +10,7 @@ bool is_device_name(const char* component, unsigned length) {
     unsigned base = 0;
     while (base < length && component[base] != '.') ++base;
     while (base > 0 && component[base - 1] == ' ') --base;
-    constexpr const char* kThreeLetter[] = {"con", "prn", "aux", "nul"};
+    static constexpr char kThreeLetter[][4] = {"con", "prn", "aux", "nul"};
     if (base == 3) {
         for (const char* device : kThreeLetter) {
             if (equals_ignore_case_n(component, device, 3)) return true;

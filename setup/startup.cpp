@@ -34,10 +34,10 @@ Entry entry_point(FARPROC address) {
 }
 
 char** path_buffer(int index) {
-    char** buffers[kPathBufferCount] = {&g_setup.ScratchPath, &g_setup.DestinationDir,
-                                        &g_setup.LinkFolder, &g_setup.InstallerCopyPath,
-                                        &g_setup.ModulePath};
-    return buffers[index];
+    static char** const kBuffers[kPathBufferCount] = {
+        &g_setup.ScratchPath, &g_setup.DestinationDir, &g_setup.LinkFolder,
+        &g_setup.InstallerCopyPath, &g_setup.ModulePath};
+    return kBuffers[index];
 }
 
 // Allocates the PathBuffers in order; answers how many exist.
