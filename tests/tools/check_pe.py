@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Static checks of the shipped setup program: the import table equals the
 reviewed list, only the allowed system DLLs are imported, the subsystem
-version is 4.0, and no time stamp of the build is left in the file."""
+version is 4.0, no time stamp of the build is left in the file, and code
+and data stay within their budget."""
 import sys
 
 import pefile
@@ -9,6 +10,9 @@ import pefile
 # Known DLLs on Windows NT, never searched for beside the program; the
 # others it uses are loaded from the system directory at run time.
 ALLOWED = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL"}
+# Everything but the resources, as stored in the file: a change that grows
+# the program past 56 KiB has to be looked at, not slipped in.
+CODE_AND_DATA_BUDGET = 56 * 1024
 
 
 def main() -> int:
@@ -46,6 +50,11 @@ def main() -> int:
         problems.append("resource directory carries a time stamp")
     if hasattr(pe, "DIRECTORY_ENTRY_DEBUG"):
         problems.append("a debug directory is present")
+    code_and_data = sum(section.SizeOfRawData for section in pe.sections
+                        if section.Name.rstrip(b"\0") != b".rsrc")
+    if code_and_data > CODE_AND_DATA_BUDGET:
+        problems.append(f"code and data take {code_and_data} bytes, over the budget of "
+                        f"{CODE_AND_DATA_BUDGET}")
     if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
         problems.append("the program exports symbols")
 
