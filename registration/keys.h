@@ -39,3 +39,22 @@ constexpr const char* kProductFolder = "Quenvale\\Quenvale Tonvaro";
 constexpr const char* kPlayerFile = "Zaphio.exe";
 constexpr const char* kHelpFile = "Zaphio.chm";
 constexpr const char* kUninstallerFile = "Deinstall.exe";
+
+// The links the setup makes, by the names the uninstaller looks for too.
+struct LinkEntry {
+    const char* description;
+    const char* target;
+    const char* link_file;
+};
+
+constexpr LinkEntry kPlayerLink = {"Quenvale Tonvaro", kPlayerFile, "Quenvale Tonvaro.lnk"};
+constexpr LinkEntry kHelpLink = {"Help topics for Quenvale Tonvaro", kHelpFile,
+                                 "Help topics for Quenvale Tonvaro.lnk"};
+constexpr LinkEntry kUninstallerLink = {"Uninstall Quenvale Tonvaro", kUninstallerFile,
+                                        "Uninstall Quenvale Tonvaro.lnk"};
+constexpr LinkEntry kQuickLaunchLink = {"Launch Quenvale Tonvaro", kPlayerFile,
+                                        "Quenvale Tonvaro.lnk"};
+
+constexpr const char* kWebSiteShortcut = "Visit Quenvale Tonvaro Website";
+// A .url file is exactly this header followed by the address.
+constexpr char kUrlHeader[] = "[InternetShortcut]\r\nURL=";

@@ -26,21 +26,6 @@ constexpr GUID kIidPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x4
 constexpr int kLinkPathCapacity = 260;
 constexpr unsigned kWidePathBlockSize = 4002;
 
-struct LinkEntry {
-    const char* description;
-    const char* target;
-    const char* link_file;
-};
-
-constexpr LinkEntry kPlayerLink = {"Quenvale Tonvaro", kPlayerFile, "Quenvale Tonvaro.lnk"};
-constexpr LinkEntry kHelpLink = {"Help topics for Quenvale Tonvaro", kHelpFile,
-                                 "Help topics for Quenvale Tonvaro.lnk"};
-constexpr LinkEntry kUninstallerLink = {"Uninstall Quenvale Tonvaro", kUninstallerFile,
-                                        "Uninstall Quenvale Tonvaro.lnk"};
-constexpr LinkEntry kQuickLaunchLink = {"Launch Quenvale Tonvaro", kPlayerFile,
-                                        "Quenvale Tonvaro.lnk"};
-
-constexpr const char* kWebSiteShortcut = "Visit Quenvale Tonvaro Website";
 constexpr const char* kWebSiteName = "Quenvale Tonvaro website";
 
 constexpr const char* kLinkFailure = "Unable to create link to ";
@@ -48,7 +33,6 @@ constexpr const char* kInProgramsMenu = " in the programs menu.";
 constexpr const char* kOnDesktop = " on the desktop.";
 constexpr const char* kOnQuickLaunch = " on the Quicklaunch bar.";
 
-constexpr char kUrlHeader[] = "[InternetShortcut]\r\nURL=";
 
 int make_link(const LinkEntry& entry) {
     return create_shell_link(entry.description, entry.target, 0, g_setup.LinkFolder,

@@ -9,18 +9,15 @@
 #include "common/text.h"
 #include "common/vendor.h"
 #include "product/deinstall/installed_tree.h"
+#include "registration/keys.h"
 #include "registration/special_folders.h"
 
 namespace {
 
 // The names the setup gives its links. A link of the same name that points
 // elsewhere is someone else's and stays.
-constexpr const char* kGroupLinks[] = {"Quenvale Tonvaro.lnk",
-                                       "Help topics for Quenvale Tonvaro.lnk",
-                                       "Uninstall Quenvale Tonvaro.lnk"};
-constexpr const char* kPlayerLink = "Quenvale Tonvaro.lnk";
-constexpr const char* kWebSiteShortcut = "Visit Quenvale Tonvaro Website.url";
-constexpr char kUrlHeader[] = "[InternetShortcut]\r\nURL=";
+constexpr const char* kGroupLinks[] = {kPlayerLink.link_file, kHelpLink.link_file,
+                                       kUninstallerLink.link_file};
 
 int link_target(const char* link, char* target, int capacity) {
     WCHAR wide[MAX_PATH];
@@ -56,7 +53,7 @@ void remove_link_into(const char* folder, const char* name, const char* director
 // Only the shortcut exactly as the setup writes it.
 void remove_web_site_shortcut(const char* folder) {
     char path[kPathBufferSize];
-    if (std::snprintf(path, sizeof path, "%s\\%s", folder, kWebSiteShortcut) >= static_cast<int>(sizeof path)) {
+    if (std::snprintf(path, sizeof path, "%s\\%s.url", folder, kWebSiteShortcut) >= static_cast<int>(sizeof path)) {
         return;
     }
     char expected[256];
@@ -83,6 +80,6 @@ void remove_links(const char* group, const char* directory, int owned) {
         }
     }
     char folder[kPathBufferSize];
-    if (get_desktop_folder(folder)) remove_link_into(folder, kPlayerLink, directory);
-    if (get_quick_launch_folder(folder)) remove_link_into(folder, kPlayerLink, directory);
+    if (get_desktop_folder(folder)) remove_link_into(folder, kPlayerLink.link_file, directory);
+    if (get_quick_launch_folder(folder)) remove_link_into(folder, kQuickLaunchLink.link_file, directory);
 }
