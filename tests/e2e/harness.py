@@ -214,11 +214,15 @@ def through_to_complete(with_extensions):
 
 ADDON_OFFER = ["box", "Add-On Information", "68", "no", "*"]
 
-def start_player(*arguments):
-    """The stand-in player, running as a user would have it: returns once its
-    signed window is up (the player reports its start only then)."""
-    player = os.path.join(BUILD, "product-stage", "Zaphio.exe")
-    started = os.path.join(C, "tonvaro-player-started.txt")
+def start_player(*arguments, program=None):
+    """The stand-in player (or the installed `program`), running as a user
+    would have it: returns once its signed window is up (the player reports
+    its start only then)."""
+    player = program or os.path.join(BUILD, "product-stage", "Zaphio.exe")
+    # In the user's TEMP, which no scenario counts as the product's.
+    temp = os.path.join(user_dir(), "Temp")
+    os.makedirs(temp, exist_ok=True)
+    started = os.path.join(temp, "tonvaro-player-started.txt")
     if os.path.exists(started):
         os.unlink(started)
     e = env()

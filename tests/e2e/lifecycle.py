@@ -177,21 +177,12 @@ def uninstall_closes_the_running_player(name):
     stage(name)
     before = snapshot()
     installed = install(name)
-    with tempfile.TemporaryFile() as out:
-        player = subprocess.Popen([os.path.join(BUILD, "wine-run"),
-                                   os.path.join(installed, "Zaphio.exe")],
-                                  stdout=out, stderr=out, env=env())
-        for _ in range(100):
-            if player_running():
-                break
-            time.sleep(0.1)
-        time.sleep(1)  # its window is up
-        check(player_running(), "the installed player did not start")
-        uninstall(installed)
-        try:
-            player.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            raise Failure("the player still runs")
+    player = start_player(program=os.path.join(installed, "Zaphio.exe"))
+    uninstall(installed)
+    try:
+        player.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        raise Failure("the player still runs")
     restart_windows()
     compare(before, snapshot())
 
