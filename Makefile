@@ -1,6 +1,7 @@
 # Three build trees from one source tree:
 #   build/host   native: portable code and its tests under ASan/UBSan, the packer
-#   build/win32  i686: the shipped setup.exe, checked statically
+#   build/win32  i686: the shipped setup.exe, checked statically and run by
+#                every Windows test under 32-bit Wine in a 32-bit prefix
 #   build/win64  x86_64: the same sources, run under 64-bit Wine by the tests
 SHELL := /bin/bash
 JOBS ?= 2
@@ -31,11 +32,23 @@ win64: host
 	cmake --build $(WIN64) -j$(JOBS)
 
 # Every test: native under sanitizers, static checks of the shipped binary,
-# and the Windows tests under Wine.
+# and the Windows tests of both trees under Wine. The two trees have
+# prefixes, servers and displays of their own and wait mostly on Wine, so
+# they run side by side; each tree's log is printed as it ends.
 test: host win32 win64
 	ctest --test-dir $(HOST) -j$(JOBS) --output-on-failure
-	ctest --test-dir $(WIN32) --output-on-failure
-	ctest --test-dir $(WIN64) --output-on-failure
+	@echo "Windows tests of $(WIN32) (32-bit Wine) and $(WIN64) (64-bit Wine), side by side"
+	@status=0; \
+	for tree in $(WIN32) $(WIN64); do \
+	    ( ctest --test-dir $$tree --output-on-failure > $$tree/ctest.log 2>&1; \
+	      echo $$? > $$tree/ctest.status; flock build cat $$tree/ctest.log ) & \
+	done; \
+	wait; \
+	for tree in $(WIN32) $(WIN64); do \
+	    [ "$$(cat $$tree/ctest.status)" = 0 ] || { echo "make test: $$tree failed"; status=1; }; \
+	done; \
+	$(WIN32)/wine-session check || true; \
+	exit $$status
 
 # Runs each fuzzer for FUZZ_SECONDS (default 300), growing its corpus in
 # build/host/fuzz/long/NAME/corpus; an input that fails is kept beside it.
@@ -68,5 +81,5 @@ bench: deps
 	JOBS=$(JOBS) /usr/bin/python3 bench/run.py
 
 clean:
-	-test -x $(WIN64)/wine-session && $(WIN64)/wine-session stop
+	-for tree in $(WIN32) $(WIN64); do test -x $$tree/wine-session && $$tree/wine-session stop; done
 	rm -rf build

@@ -1,12 +1,18 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, and only those
 # that are missing, so that running it again costs a second.
+#   install-deps.sh          the build and every test
+#   install-deps.sh bench    also the peer installer that make bench races
 set -eu
 
+# wine32:i386 runs the shipped i686 programs in a 32-bit prefix.
 packages="cmake make g++ zlib1g-dev googletest
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools
-wine wine64 xvfb python3 python3-pefile liblnk-utils imagemagick
+wine wine64 wine32:i386 xvfb python3 python3-pefile liblnk-utils imagemagick
 clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl"
+if [ "${1:-}" = bench ]; then
+    packages="$packages nsis"
+fi
 
 missing=""
 for p in $packages; do
@@ -17,14 +23,19 @@ for p in $packages; do
     esac
 done
 
-[ -z "$missing" ] && exit 0
-
-if [ "$(id -u)" != 0 ]; then
-    echo "install-deps: missing packages:$missing (run as root to install them)" >&2
-    exit 1
+if [ -n "$missing" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "install-deps: missing packages:$missing (run as root to install them)" >&2
+        exit 1
+    fi
+    echo "install-deps: installing$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
-echo "install-deps: installing$missing"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-# shellcheck disable=SC2086
-apt-get install -y -qq --no-install-recommends $missing >/dev/null
+
+sh "$(dirname "$0")/enable-i386.sh"

@@ -1,12 +1,15 @@
-"""What every end-to-end scenario file shares: the x86_64 tree's Wine prefix,
-the driver that works the real programs as a person would, and the checks
-made from the Linux side (files, registry, links, programs that ran).
+"""What every end-to-end scenario file shares: the Wine prefix of a Windows
+tree (a 32-bit prefix under 32-bit Wine for the i686 tree, a 64-bit one for
+the x86_64 tree), the driver that works the real programs as a person would,
+and the checks made from the Linux side (files, registry, links, programs
+that ran).
 
-A scenario file registers its cases with @scenario and ends with
+A scenario file registers its cases with @scenario (or @scenario_for("win64")
+for a case that only a prefix of that width can hold) and ends with
 `sys.exit(harness.main())`; it is run as
 
     FILE.py BUILD_DIR SCENARIO     run one scenario
-    FILE.py BUILD_DIR --list       name every scenario
+    FILE.py BUILD_DIR --list       name every scenario of this tree
 """
 import filecmp
 import os
@@ -23,6 +26,8 @@ PREFIX = os.path.join(ROOT, "prefix")
 C = os.path.join(PREFIX, "drive_c")
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PACK = os.path.join(os.path.dirname(BUILD), "host", "tonvaro-pack")
+# win32 or win64: the width of the tree's prefix and of its programs.
+ARCH = open(os.path.join(BUILD, "wine-arch")).read().strip()
 
 WIZARD = "Quenvale Tonvaro Setup"
 LICENCE = "License Agreement"
@@ -34,6 +39,10 @@ KNOWN_ADDONS = ["pictavo", "pyrolo", "audiocd"]
 
 class Failure(Exception):
     pass
+
+
+class Skip(Exception):
+    """Raised with the session's SKIP line: the case cannot run here."""
 
 
 def check(condition, what):
@@ -103,6 +112,8 @@ RESET_REG = r"""REGEDIT4
 
 [-HKEY_CURRENT_USER\Software\Quenvale]
 [-HKEY_LOCAL_MACHINE\Software\Quenvale]
+[-HKEY_LOCAL_MACHINE\Software\Wow6432Node\Quenvale]
+[-HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Quenvale Tonvaro]
 [-HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenvale Tonvaro]
 [-HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenvale Tonvaro]
 [-HKEY_CURRENT_USER\Software\Classes\.p4u]
@@ -128,7 +139,8 @@ def reset(scenario):
         f.write(RESET_REG)
     wine("regedit", "/s", windows(f.name))
     os.unlink(f.name)
-    for path in [os.path.join(C, "Program Files", "Quenvale"), os.path.dirname(programs_group()),
+    for path in [os.path.join(C, "Program Files", "Quenvale"),
+                 os.path.join(C, "Program Files (x86)", "Quenvale"), os.path.dirname(programs_group()),
                  quick_launch(), os.path.join(C, "e2e", scenario), URLS,
                  os.path.join(desktop(), "Quenvale Tonvaro.lnk")]:
         if os.path.isdir(path):
@@ -247,6 +259,16 @@ def set_windows_version(version):
          version, "/f")
 
 
+def use_tree(build):
+    """Points this run at another Windows tree: its programs, its prefix and
+    its session."""
+    global BUILD, ARCH
+    BUILD = os.path.abspath(build)
+    ARCH = open(os.path.join(BUILD, "wine-arch")).read().strip()
+    use_prefix_root(os.path.join(BUILD, "wine"))
+    os.environ.pop("TONVARO_WINE_ROOT")
+
+
 def use_prefix_root(root):
     """Points this run at another prefix root, with a session of its own."""
     global ROOT, PREFIX, C, URLS
@@ -285,17 +307,30 @@ def scenario(function):
     return function
 
 
+def scenario_for(arch):
+    """A scenario that only a tree of this prefix width runs."""
+    def register(function):
+        return scenario(function) if arch == ARCH else function
+    return register
+
+
 def main():
     if sys.argv[2] == "--list":
         print("\n".join(SCENARIOS))
         return 0
     name = sys.argv[2]
-    subprocess.run([os.path.join(BUILD, "wine-session"), "start"], check=True)
+    # A machine that cannot run the tree's Wine: the session says why, and
+    # the test counts as skipped.
+    if subprocess.run([os.path.join(BUILD, "wine-session"), "start"]).returncode != 0:
+        return 1
     reset(name)
     try:
         SCENARIOS[name](name)
     except Failure as failure:
         print(f"FAIL: {failure}")
+        return 1
+    except Skip as skip:
+        print(skip)
         return 1
     finally:
         reset(name)

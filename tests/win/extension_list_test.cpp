@@ -14,10 +14,16 @@
 #include "tests/win/message_recorder.h"
 #include "tests/win/test_support.h"
 
-// Exported by comctl32 but missing from mingw-w64's headers.
-extern "C" DWORD WINAPI ImageList_GetFlags(HIMAGELIST images);
-
 namespace {
+
+// Exported by comctl32 but missing from mingw-w64's headers and from its
+// i686 import library: looked up at run time.
+DWORD image_list_flags(HIMAGELIST images) {
+    using GetFlags = DWORD(WINAPI*)(HIMAGELIST);
+    const auto get_flags = reinterpret_cast<GetFlags>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("comctl32.dll"), "ImageList_GetFlags")));
+    return get_flags ? get_flags(images) : 0xFFFFFFFFu;
+}
 
 std::string fixture(const char* name) {
     return windows_path(TONVARO_EXTENSION_FIXTURES) + "\\" + name + ".exe";
@@ -144,7 +150,7 @@ TEST_F(ExtensionList, PreparedListHasBothBoxImagesAndOneFullWidthColumn) {
         SendMessageA(g_setup.extension_list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
     ASSERT_NE(nullptr, images);
     EXPECT_EQ(2, ImageList_GetImageCount(images));
-    EXPECT_EQ(0x11u, ImageList_GetFlags(images));
+    EXPECT_EQ(0x11u, image_list_flags(images));
     int cx = 0;
     int cy = 0;
     ASSERT_TRUE(ImageList_GetIconSize(images, &cx, &cy));
