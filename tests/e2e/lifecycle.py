@@ -287,5 +287,50 @@ def recorded_copy_repairs_then_uninstall(name):
     compare(before, snapshot())
 
 
+@scenario_for("win64")
+def i686_setup_in_a_64_bit_prefix_uses_the_32_bit_view(name):
+    """The shipped i686 setup as most users run it, on 64-bit Windows: the
+    machine-wide keys of the Windows 98 branch land in the 32-bit view
+    (Wow6432Node), the NT branch's in HKEY_CURRENT_USER, and its own
+    uninstaller removes exactly those again."""
+    shipped_tree = os.path.join(os.path.dirname(harness.BUILD), "win32")
+    shipped = os.path.join(shipped_tree, "setup.exe")
+    check(os.path.isfile(shipped), "the i686 tree is not built")
+    # The line that counts the case as skipped where 32-bit Wine cannot run.
+    usable = subprocess.run([os.path.join(shipped_tree, "wine-session"), "check"],
+                            capture_output=True, text=True)
+    if usable.returncode != 0:
+        raise Skip(usable.stdout.strip())
+    destination = r"C:\Program Files (x86)\Quenvale\Quenvale Tonvaro"
+    wininit = os.path.join(C, "windows", "wininit.ini")
+    stage(name, setup=shipped)
+    for version, key in [("win98", r"HKLM\Software\Wow6432Node\Quenvale\Quenvale Tonvaro"),
+                         ("win10", r"HKCU\Software\Quenvale\Quenvale Tonvaro")]:
+        for program in ["setup.exe", "Deinstall.exe"]:
+            wine("reg", "add", rf"HKCU\Software\Wine\AppDefaults\{program}", "/v", "Version",
+                 "/d", version, "/f")
+        try:
+            before = snapshot()
+            install(name)
+            installed = linux(destination)
+            check(os.path.isfile(os.path.join(installed, "Zaphio.exe")),
+                  f"{version}: not installed in {destination}")
+            check(reg_values(key).get("AppDir") == ("REG_SZ", destination),
+                  f"{version}: AppDir not under {key}")
+            uninstall_key = key.split(r"\Quenvale")[0] + \
+                r"\Microsoft\Windows\CurrentVersion\Uninstall\Quenvale Tonvaro"
+            check("UninstallString" in reg_values(uninstall_key),
+                  f"{version}: no uninstall entry under {uninstall_key}")
+            check(not reg_values(r"HKLM\Software\Quenvale\Quenvale Tonvaro"),
+                  f"{version}: keys in the 64-bit view")
+            uninstall(installed)
+            compare(before, snapshot())
+        finally:
+            if os.path.exists(wininit):
+                os.unlink(wininit)
+            for program in ["setup.exe", "Deinstall.exe"]:
+                wine("reg", "delete", rf"HKCU\Software\Wine\AppDefaults\{program}", "/f")
+
+
 if __name__ == "__main__":
     sys.exit(harness.main())
