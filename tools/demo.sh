@@ -6,10 +6,16 @@
 # this script prints what was installed.
 set -eu
 top=$(pwd)
-tree=$top/build/win64
+# The shipped i686 program in a 32-bit prefix; its x86_64 twin only where
+# this machine cannot execute 32-bit programs.
+tree=$top/build/win32
+if ! why=$("$tree/wine-session" check); then
+    echo "$why"
+    tree=$top/build/win64
+fi
 demo=$top/build/demo
 export TONVARO_WINE_ROOT="$demo/wine"
-"$tree/wine-session" stop
+for t in win32 win64; do "$top/build/$t/wine-session" stop; done
 rm -rf "$demo"
 mkdir -p "$demo/screenshots"
 "$tree/wine-session" start
@@ -20,7 +26,11 @@ cp "$tree/setup.exe" "$downloads/setup.exe"
 for addon in pictavo pyrolo audiocd; do cp "$tree/addons/$addon-setup.exe" "$downloads/"; done
 
 echo "The shipped setup program: $top/build/win32/setup.exe"
-echo "Running its x86_64 twin under Wine from C:\\Downloads, three sample add-ons beside it."
+if [ "$tree" = "$top/build/win32" ]; then
+    echo "Running it under 32-bit Wine from C:\\Downloads, three sample add-ons beside it."
+else
+    echo "Running its x86_64 twin under 64-bit Wine from C:\\Downloads, three sample add-ons beside it."
+fi
 status=0
 if [ -n "${DISPLAY:-}" ]; then
     "$tree/wine-run" 'C:\Downloads\setup.exe' || status=$?
