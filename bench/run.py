@@ -6,8 +6,9 @@ broken does (a build, a damaged archive, a setup that does not complete).
 
 Everything it makes lives in build/bench: the generated content (fixed by its
 seed, made once), the payloads and the zip of the same files, the native
-limits tool, and two setup trees (i686 with no payload for the size row,
-x86_64 with the benchmark payloads for the Wine rows)."""
+limits tool, and two setup trees carrying the benchmark payloads, i686 and
+x86_64, each installed under Wine in its own tree's prefix (32-bit for i686,
+64-bit for x86_64); the i686 tree also gives the empty setup of the size row."""
 import math
 import os
 import random
@@ -23,6 +24,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build")
 OUT = os.path.join(BUILD, "bench")
 CONTENT = os.path.join(OUT, "content")
+WIN32 = os.path.join(BUILD, "win32")
 WIN64 = os.path.join(BUILD, "win64")
 PACK = os.path.join(BUILD, "host", "tonvaro-pack")
 LIMITS = os.path.join(OUT, "limits")
@@ -68,8 +70,9 @@ def build_all():
     sources = [os.path.join(ROOT, "bench", "limits.cpp"), os.path.join(ROOT, "payload", "format.cpp")]
     if not os.path.exists(LIMITS) or any(os.path.getmtime(s) > os.path.getmtime(LIMITS) for s in sources):
         run(["g++", "-std=c++17", "-O2", "-Wall", "-Wextra", "-Werror", "-I", ROOT, *sources, "-lz", "-o", LIMITS])
-    configure(WIN64, f"-DCMAKE_TOOLCHAIN_FILE={ROOT}/cmake/toolchain-x86_64.cmake", f"-DTONVARO_PACK={PACK}")
-    build(WIN64, "tonvaro-driver")
+    for tree, arch in [(WIN32, "i686"), (WIN64, "x86_64")]:
+        configure(tree, f"-DCMAKE_TOOLCHAIN_FILE={ROOT}/cmake/toolchain-{arch}.cmake", f"-DTONVARO_PACK={PACK}")
+        build(tree, "tonvaro-driver")
     empty = os.path.join(OUT, "empty")
     os.makedirs(empty, exist_ok=True)
     pack(empty, os.path.join(OUT, "empty.bin"))
@@ -200,10 +203,11 @@ def make_payloads():
 
 # Wine --------------------------------------------------------------------------
 
-# harness reads its tree from the command line, as the scenario files give it.
+# harness reads its tree from the command line, as the scenario files give
+# it; each Wine row then points it at its own tree (harness.use_tree).
 sys.argv[1:] = [WIN64, "bench"]
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-import harness  # noqa: E402  the x86_64 tree's prefix, its session and its steps
+import harness  # noqa: E402  a tree's prefix, its session and its steps
 
 INSTALL_STEPS = [*harness.to_destination_page(), "click", harness.WIZARD, harness.NEXT, "page", "2",
                  "click", harness.WIZARD, harness.NEXT, "page", "5", "elapsed",
@@ -267,7 +271,7 @@ def install(setup_exe, folder):
     sampler = threading.Thread(target=sample)
     sampler.start()
     try:
-        result = harness.wine(os.path.join(WIN64, "tonvaro-driver.exe"), "--timeout", "600",
+        result = harness.wine(os.path.join(harness.BUILD, "tonvaro-driver.exe"), "--timeout", "600",
                               harness.windows(setup_exe), *INSTALL_STEPS, timeout=660)
     finally:
         done.set()
@@ -377,22 +381,32 @@ def main():
     say("size of the empty i686 setup")
     whole, code_data, sections = size_row()
 
-    say(f"the x86_64 setup under Wine, {RUNS} installs of each payload")
-    setup_big = setup_with("win64", payload, "setup-256.exe")
-    setup_small = setup_with("win64", small, "setup-16.exe")
-    run([os.path.join(WIN64, "wine-session"), "start"])
-    staged_big, staged_small = stage_setup(setup_big, "bench-256"), stage_setup(setup_small, "bench-16")
-    w = {k: [] for k in ["wine256", "peak256", "wine16", "peak16"]}
-    for _ in range(RUNS):
-        for size, staged, content in [("256", staged_big, content_bytes), ("16", staged_small, None)]:
-            seconds, peak, written = install(staged, f"bench-{size}")
-            # The installer copy of the setup comes on top of the product files.
-            if content is not None and written < content:
-                raise SystemExit(f"bench: the setup wrote {written} bytes of {content}")
-            w["wine" + size].append(seconds)
-            w["peak" + size].append(peak)
-    for staged in (staged_big, staged_small):
-        shutil.rmtree(os.path.dirname(staged))
+    w = {}
+    for arch, tree, width in [("win32", WIN32, "i686"), ("win64", WIN64, "x86_64")]:
+        session = os.path.join(tree, "wine-session")
+        usable = subprocess.run([session, "check"], capture_output=True, text=True)
+        if usable.returncode != 0:
+            say(usable.stdout.strip())
+            continue
+        say(f"the {width} setup under Wine, {RUNS} installs of each payload")
+        harness.use_tree(tree)
+        setup_big = setup_with(arch, payload, f"setup-256-{width}.exe")
+        setup_small = setup_with(arch, small, f"setup-16-{width}.exe")
+        run([session, "start"])
+        staged_big, staged_small = stage_setup(setup_big, "bench-256"), stage_setup(setup_small, "bench-16")
+        for k in ["wine256", "peak256", "wine16", "peak16"]:
+            w[k + width] = []
+        for _ in range(RUNS):
+            for size, staged, content in [("256", staged_big, content_bytes), ("16", staged_small, None)]:
+                seconds, peak, written = install(staged, f"bench-{size}")
+                # The installer copy of the setup comes on top of the product files.
+                if content is not None and written < content:
+                    raise SystemExit(f"bench: the setup wrote {written} bytes of {content}")
+                w["wine" + size + width].append(seconds)
+                w["peak" + size + width].append(peak)
+        for staged in (staged_big, staged_small):
+            shutil.rmtree(os.path.dirname(staged))
+        run([session, "stop"])
 
     m = medians({**t, **p, **w})
     mib = content_bytes / (1 << 20)
@@ -406,18 +420,26 @@ def main():
          f"{m['limit'] / m['extract']:.2f}", ">= 0.90"),
         ("extraction vs unzip", f"unzip {m['unzip']:.3f} s / extract {m['extract']:.3f} s",
          f"{m['unzip'] / m['extract']:.2f}", "> 1"),
-        ("setup under Wine", f"install to the completion page {m['wine256']:.2f} s / extract {m['extract']:.3f} s",
-         f"{m['wine256'] / m['extract']:.1f}", "report only"),
+    ]
+    prefixes = {"i686": "32-bit prefix", "x86_64": "64-bit prefix"}
+    for width in [wd for wd in prefixes if f"wine256{wd}" in m]:
+        rows.append((f"setup under Wine, {width}",
+                     f"install to the completion page in a {prefixes[width]} {m['wine256' + width]:.2f} s"
+                     f" / extract {m['extract']:.3f} s",
+                     f"{m['wine256' + width] / m['extract']:.1f}", "report only"))
+    rows += [
         ("packing", f"gzip -6 {m['gzip']:.2f} s / pack on {os.cpu_count()} cores {m['pack']:.2f} s (pack -j 1, one run: "
                     f"{m['pack1']:.2f} s; cores free for this run, by two gzip at once: {m['cores']:.2f})",
          f"{m['gzip'] / m['pack']:.2f}", ">= 1.7"),
         ("size", f"empty i686 setup.exe {whole} B, sections but .rsrc {code_data} B; "
                  f"anchors: NSIS stub 55,808 B (39,936 code+data), 7zSD.sfx ~118 KB, Inno loader ~200 KB+",
          f"{whole / 1024:.1f} KiB / {code_data / 1024:.1f} KiB", "<= 72 / 56 KiB"),
-        ("memory", f"peak anonymous of the setup's Wine process: {m['peak256'] / 1024:.1f} MiB at 256 MiB, "
-                   f"{m['peak16'] / 1024:.1f} MiB at {small_mib:.0f} MiB of payload",
-         f"{m['peak256'] / m['peak16']:.2f}", "1.00"),
     ]
+    for width in [wd for wd in prefixes if f"wine256{wd}" in m]:
+        rows.append((f"memory, {width}",
+                     f"peak anonymous of the setup's Wine process: {m['peak256' + width] / 1024:.1f} MiB at "
+                     f"256 MiB, {m['peak16' + width] / 1024:.1f} MiB at {small_mib:.0f} MiB of payload",
+                     f"{m['peak256' + width] / m['peak16' + width]:.2f}", "1.00"))
     lines = [f"Machine: {where}; median of {RUNS} runs; {len(files)} files, {mib:.0f} MiB of content "
              f"(payload {payload_mib:.0f} MiB).", "",
              "| row | measured | ratio | goal |", "|---|---|---|---|"]
