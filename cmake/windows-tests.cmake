@@ -10,6 +10,11 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     add_test(NAME shipped.imports
         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_pe.py
             $<TARGET_FILE:setup> ${CMAKE_SOURCE_DIR}/tests/expected-imports.txt)
+    # The uninstaller the setup installs must start wherever the setup ran.
+    add_test(NAME shipped.deinstall_imports
+        COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_pe.py
+            $<TARGET_FILE:tonvaro-deinstall> ${CMAKE_SOURCE_DIR}/tests/expected-imports-deinstall.txt
+            16384)
     add_test(NAME shipped.reproducible
         COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_reproducible.sh
             ${CMAKE_SOURCE_DIR} $<TARGET_FILE:setup> ${TONVARO_PACK})

@@ -22,6 +22,7 @@ set(TONVARO_SETUP_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0400 _WIN3
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(TONVARO_ENTRY _setup_entry@0)
+    set(TONVARO_DEINSTALL_ENTRY _deinstall_entry@0)
     # The Win32 ABI promises only 4-byte stack alignment on i686; keeping 16
     # costs an alignment prologue in many functions.
     list(APPEND TONVARO_SETUP_FLAGS -mpreferred-stack-boundary=2)
@@ -40,6 +41,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(TONVARO_SETUP_IMAGE_OPTIONS -Wl,--disable-reloc-section)
 else()
     set(TONVARO_ENTRY setup_entry)
+    set(TONVARO_DEINSTALL_ENTRY deinstall_entry)
     # Windows maps an image from its file whatever the file alignment; Wine
     # does so only for page-aligned sections and otherwise copies the whole
     # image, payload included, into private memory. This tree only runs under
@@ -105,14 +107,16 @@ set_property(SOURCE setup/setup.rc APPEND PROPERTY OBJECT_DEPENDS
     ${TONVARO_LICENCE_DIR}/licence.z)
 add_dependencies(setup_shell setup_licence)
 
-set(TONVARO_SETUP_LINK_OPTIONS
+# A program without the C runtime: the setup, and the uninstaller it
+# installs. Each names its own entry point.
+set(TONVARO_FREESTANDING_LINK_OPTIONS
     -nostdlib -nostartfiles -s
-    -Wl,-e,${TONVARO_ENTRY}
     -Wl,--subsystem,windows
     -Wl,--no-insert-timestamp
     -Wl,--build-id=none
     -Wl,--gc-sections -flto -Os
     ${TONVARO_SETUP_IMAGE_OPTIONS} ${TONVARO_SETUP_CODEGEN})
+set(TONVARO_SETUP_LINK_OPTIONS -Wl,-e,${TONVARO_ENTRY} ${TONVARO_FREESTANDING_LINK_OPTIONS})
 
 # Debian's zlib objects carry unwind tables that nothing in a program
 # without a C runtime ever reads: link a copy of the library without them.

@@ -36,3 +36,20 @@ void compose_working_directory(char* block, const char* directory) {
     const bool drive_root = end - block == 3 && block[1] == ':' && is_separator(block[2]);
     if (end > block && is_separator(end[-1]) && !drive_root) end[-1] = 0;
 }
+
+const char* next_argument(const char* line, char* destination, const char* limit) {
+    while (*line == ' ' || *line == '\t') ++line;
+    if (*line == 0) return nullptr;
+    int quoted = 0;
+    for (; *line != 0 && (quoted || (*line != ' ' && *line != '\t')); ++line) {
+        if (*line == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (limit - destination < 2) return nullptr;
+        *destination++ = *line;
+    }
+    if (destination >= limit) return nullptr;
+    *destination = 0;
+    return line;
+}

@@ -15,3 +15,9 @@ void compose_command_line(char* block, const char* directory, const char* file,
 // its length + 2 bytes: the directory without its trailing separator, except
 // at a drive root, where "D:" would mean the drive's current directory.
 void compose_working_directory(char* block, const char* directory);
+// Reads the next argument of a command line as the system's launcher splits
+// it: blanks and tabs separate arguments except inside quotes, and the
+// quotes themselves are dropped (paths hold none, so no escapes). Writes it
+// into destination and answers the position after it; null when no
+// argument is left or it would not fit before `limit`.
+const char* next_argument(const char* line, char* destination, const char* limit);

@@ -26,6 +26,7 @@ Entry resolve(Entry* cache, const char* library, const char* name) {
 constexpr const char* kVersion = "version.dll";
 constexpr const char* kCommonControls = "comctl32.dll";
 constexpr const char* kShell = "shell32.dll";
+constexpr const char* kOle = "ole32.dll";
 
 }  // namespace
 
@@ -87,6 +88,23 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
     SYSTEM_ENTRY(kShell, ShellExecuteA);
     return function != nullptr ? function(owner, verb, file, parameters, directory, show)
                                : nullptr;
+}
+
+HRESULT CoInitialize(LPVOID reserved) {
+    SYSTEM_ENTRY(kOle, CoInitialize);
+    return function != nullptr ? function(reserved) : E_FAIL;
+}
+
+void CoUninitialize() {
+    SYSTEM_ENTRY(kOle, CoUninitialize);
+    if (function != nullptr) function();
+}
+
+HRESULT CoCreateInstance(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID interface_id,
+                         LPVOID* object) {
+    SYSTEM_ENTRY(kOle, CoCreateInstance);
+    return function != nullptr ? function(id, outer, context, interface_id, object)
+                               : REGDB_E_CLASSNOTREG;
 }
 
 }  // namespace system_dll

@@ -1,9 +1,10 @@
 #pragma once
-// The functions of shell32.dll, comctl32.dll and version.dll that the setup
-// program calls, taken from the copies in the system directory. Imported,
-// these DLLs would be searched for beside setup.exe first (none of them is a
-// known DLL everywhere: version.dll is not on Windows 7 and later, comctl32
-// never is), so a download folder holding a planted one would run its code.
+// The functions of shell32.dll, comctl32.dll, version.dll and ole32.dll that
+// the setup program and the uninstaller call, taken from the copies in the
+// system directory. Imported, these DLLs would be searched for beside the
+// program first wherever they are not known DLLs (version.dll is not one on
+// Windows 7 and later, comctl32 never is, Windows 95 keeps no such list), so
+// a download folder holding a planted one would run its code.
 // Each function answers what the real one answers on failure when its
 // library or entry cannot be found.
 #include <windows.h>
@@ -26,5 +27,10 @@ BOOL SHGetPathFromIDListA(LPCITEMIDLIST list, LPSTR path);
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, LPITEMIDLIST* list);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                         LPCSTR directory, INT show);
+
+HRESULT CoInitialize(LPVOID reserved);
+void CoUninitialize();
+HRESULT CoCreateInstance(REFCLSID id, LPUNKNOWN outer, DWORD context, REFIID interface_id,
+                         LPVOID* object);
 
 }  // namespace system_dll

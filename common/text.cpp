@@ -76,11 +76,34 @@ char* join_texts_cut(char* destination, const char* limit,
     return end;
 }
 
+char* join_texts_within(char* destination, const char* limit,
+                        const char* first, const char* second, const char* third) {
+    const char* pieces[3] = {first, second, third};
+    unsigned length = 0;
+    for (const char* piece : pieces) {
+        if (piece != nullptr) length += text_length(piece);
+    }
+    if (destination >= limit || static_cast<unsigned>(limit - destination) <= length) return nullptr;
+    return join_texts_cut(destination, limit, first, second, third);
+}
+
 void write_decimal_fixed(char* destination, unsigned n, int digits) {
     for (int i = digits - 1; i >= 0; --i) {
         destination[i] = static_cast<char>('0' + n % 10);
         n /= 10;
     }
+}
+
+int read_decimal(const char* text, unsigned* n) {
+    if (*text == 0) return 0;
+    unsigned value = 0;
+    for (; *text != 0; ++text) {
+        const unsigned digit = static_cast<unsigned char>(*text) - '0';
+        if (digit > 9 || value > (0xFFFFFFFFu - digit) / 10) return 0;
+        value = value * 10 + digit;
+    }
+    *n = value;
+    return 1;
 }
 
 char* write_decimal_within(char* destination, const char* limit, unsigned n) {

@@ -28,8 +28,15 @@ char* ensure_trailing_separator_within(char* text, const char* limit);
 // provided destination < limit).
 char* join_texts_cut(char* destination, const char* limit,
                      const char* first, const char* second, const char* third);
+// The same join, whole or not at all: answers the terminator's position, or
+// null when the result would not fit (the destination is then unchanged).
+char* join_texts_within(char* destination, const char* limit,
+                        const char* first, const char* second, const char* third);
 // Writes n as exactly `digits` decimal digits, leading zeros kept.
 void write_decimal_fixed(char* destination, unsigned n, int digits);
 // Writes n in decimal without sign, leading zeros or blanks; answers the
 // terminator's position or null when it would not fit.
 char* write_decimal_within(char* destination, const char* limit, unsigned n);
+// Reads a text of decimal digits only into *n. Answers 0, leaving *n as it
+// was, for an empty text, any other character or a value past 32 bits.
+int read_decimal(const char* text, unsigned* n);

@@ -93,6 +93,8 @@ int save_previous_association(HKEY extension_key) {
     return ok;
 }
 
+}  // namespace
+
 void notify_shell() {
     HMODULE shell32 = load_system_library("shell32.dll");
     if (shell32 == nullptr) return;
@@ -100,8 +102,6 @@ void notify_shell() {
         reinterpret_cast<void*>(GetProcAddress(shell32, "SHChangeNotify")));
     if (notify != nullptr) notify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
 }
-
-}  // namespace
 
 HKEY open_classes_key(REGSAM access) {
     return create_key(g_setup.RegistryRoots.classes_root, g_setup.RegistryRoots.classes_prefix,

@@ -44,6 +44,9 @@ int register_file_class(const FileClassSpec& spec);
 // Points `extension` at `prog_id`, keeping a foreign previous association
 // in "QuenvaleTonvaro.OldAssoc".
 int associate_extension(const char* extension, const char* prog_id);
+// Tells the shell that associations changed (shell32 taken from the system
+// directory; nothing happens without it).
+void notify_shell();
 // The classes root with the classes prefix (the root itself when the prefix
 // is empty), or null.
 HKEY open_classes_key(REGSAM access);

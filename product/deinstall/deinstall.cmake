@@ -9,16 +9,25 @@ add_custom_command(OUTPUT ${deinstall_list_include}
     COMMENT "Listing the installed files for Deinstall.exe"
     VERBATIM)
 
+# Built like the setup: no C runtime, and only system DLLs known everywhere
+# imported (ole32 and shell32 are loaded at run time, common/system_dlls.h),
+# so that it runs wherever the setup ran.
 add_executable(tonvaro-deinstall WIN32
     ${TONVARO_PRODUCT_SOURCE}/deinstall/deinstall.cpp
     ${TONVARO_PRODUCT_SOURCE}/deinstall/installed_tree.cpp
     ${TONVARO_PRODUCT_SOURCE}/deinstall/link_cleanup.cpp
     ${TONVARO_PRODUCT_SOURCE}/deinstall/registration_cleanup.cpp
     ${TONVARO_PRODUCT_SOURCE}/deinstall/self_removal.cpp
+    ${CMAKE_SOURCE_DIR}/common/freestanding.cpp
     ${deinstall_list_include})
-tonvaro_product_target(tonvaro-deinstall Deinstall)
+set_target_properties(tonvaro-deinstall PROPERTIES
+    OUTPUT_NAME Deinstall
+    RUNTIME_OUTPUT_DIRECTORY ${TONVARO_PRODUCT_BIN}
+    LINKER_LANGUAGE CXX)
 target_include_directories(tonvaro-deinstall PRIVATE ${CMAKE_SOURCE_DIR}
     ${CMAKE_CURRENT_BINARY_DIR}/deinstall-generated)
-target_link_libraries(tonvaro-deinstall PRIVATE setup_core -ladvapi32 -lshell32 -lole32 -luuid
-    -lversion)
-set_target_properties(tonvaro-deinstall PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TONVARO_PRODUCT_BIN})
+target_compile_options(tonvaro-deinstall PRIVATE ${TONVARO_WIN_WARNINGS} ${TONVARO_SETUP_FLAGS})
+target_link_options(tonvaro-deinstall PRIVATE -Wl,-e,${TONVARO_DEINSTALL_ENTRY}
+    ${TONVARO_FREESTANDING_LINK_OPTIONS})
+target_link_libraries(tonvaro-deinstall PRIVATE setup_core -lkernel32 -luser32 -ladvapi32 -luuid
+    -lgcc)

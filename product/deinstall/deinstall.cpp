@@ -7,15 +7,17 @@
 // removes the shortcuts, the registry entries (only when this directory is
 // the registered installation), the product's files, the installer copies
 // and the folders left empty, then deletes the original.
+//
+// It runs wherever the setup runs: no C runtime (the setup's memory and text
+// helpers instead) and only system DLLs known everywhere in its imports. Its
+// path buffers are static, as it has one thread and no recursion: frames
+// stay small without stack probes.
 #include <windows.h>
-#include <objbase.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
+#include "common/command_line.h"
 #include "common/globals.h"
 #include "common/messages.h"
+#include "common/system_dlls.h"
 #include "common/text.h"
 #include "install/player_window.h"
 #include "product/deinstall/installed_tree.h"
@@ -47,19 +49,28 @@ constexpr int kExitRemoved = 0;
 constexpr int kExitDeclined = 1;
 constexpr int kExitFailed = 2;
 
-// Composed messages are cut at the buffer's end, never overrun it. The
-// directory is shown without its trailing separator.
+// The message with "%s" replaced by the directory, shown without its
+// trailing separator, and "%d" by count. Composed messages are cut at the
+// buffer's end, never overrun it.
 int say(unsigned flags, const char* format, const char* directory, int count = 0) {
-    char path[kPathBufferSize];
+    static char path[kPathBufferSize];
     if (copy_text_within(path, path + sizeof path, directory) == nullptr) path[0] = 0;
     unsigned length = text_length(path);
     while (length > 1 && is_separator(path[length - 1]) && path[length - 2] != ':') path[--length] = 0;
-    char text[kPathBufferSize + 512];
-    if (std::strstr(format, "%d") != nullptr) {
-        std::snprintf(text, sizeof text, format, count, path);
-    } else {
-        std::snprintf(text, sizeof text, format, path);
+    static char text[kPathBufferSize + 512];
+    const char* const limit = text + sizeof text;
+    char* at = text;
+    char number[12];
+    write_decimal_within(number, number + sizeof number, static_cast<unsigned>(count));
+    for (const char* p = format; *p != 0 && limit - at > 1; ++p) {
+        if (p[0] == '%' && (p[1] == 's' || p[1] == 'd')) {
+            at = join_texts_cut(at, limit, p[1] == 's' ? path : number, nullptr, nullptr);
+            ++p;
+        } else {
+            *at++ = *p;
+        }
     }
+    *at = 0;
     return MessageBoxA(nullptr, text, kCaption, flags | MB_SETFOREGROUND);
 }
 
@@ -112,14 +123,14 @@ int remove_installation(const char* directory) {
 
     const int owned = is_registered_installation(directory);
     // The group the setup recorded, or where it would have made it.
-    char group[kPathBufferSize];
+    static char group[kPathBufferSize];
     if (!(owned && read_recorded_link_dir(group)) &&
         !(get_programs_folder(group) && append_product_folder(group, group + sizeof group) != nullptr)) {
         group[0] = 0;
     }
-    CoInitialize(nullptr);
+    const int com = system_dll::CoInitialize(nullptr) == S_OK;
     remove_links(group, directory, owned);
-    CoUninitialize();
+    if (com) system_dll::CoUninitialize();
     if (owned) {
         remove_file_types();
         remove_application_keys();
@@ -137,19 +148,33 @@ int show_message(const char* text, const char* caption, unsigned flags) {
     return MessageBoxA(nullptr, text, caption, flags | MB_SETFOREGROUND);
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+namespace {
+
+// Started by the user: no arguments. Started as the copy in TEMP: the
+// switch, the original's path and the number of a handle on its process.
+int deinstall_main() {
     static char scratch[kPathBufferSize];
     static char destination[kPathBufferSize];
     static char directory[kPathBufferSize];
+    static char argument[kPathBufferSize];
+    static char original[kPathBufferSize];
     set_up_shared_state(scratch, destination);
 
-    if (__argc == 4 && std::strcmp(__argv[1], kRemoveSwitch) == 0) {
-        wait_for_original(reinterpret_cast<HANDLE>(
-            static_cast<UINT_PTR>(std::strtoull(__argv[3], nullptr, 10))));
-        int result = kExitFailed;
-        if (folder_of(__argv[2], directory)) result = remove_installation(directory);
-        schedule_own_removal();
-        return result;
+    const char* const end = argument + sizeof argument;
+    const char* line = next_argument(GetCommandLineA(), argument, end);  // the program itself
+    if (line != nullptr) line = next_argument(line, argument, end);
+    if (line != nullptr && equals_ignore_case_n(argument, kRemoveSwitch, kWholeText)) {
+        const char* rest = next_argument(line, original, original + sizeof original);
+        if (rest != nullptr) rest = next_argument(rest, argument, end);
+        unsigned handle = 0;
+        if (rest != nullptr && !read_decimal(argument, &handle)) handle = 0;
+        if (rest != nullptr && next_argument(rest, argument, end) == nullptr) {
+            wait_for_original(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)));
+            int result = kExitFailed;
+            if (folder_of(original, directory)) result = remove_installation(directory);
+            schedule_own_removal();
+            return result;
+        }
     }
     char self[MAX_PATH + 1];
     const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -157,4 +182,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     self[n] = 0;
     if (!folder_of(self, directory)) return kExitFailed;
     return hand_over(directory);
+}
+
+}  // namespace
+
+extern "C" void __stdcall deinstall_entry() {
+    ExitProcess(static_cast<UINT>(deinstall_main()));
 }

@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
-
 #include "common/globals.h"
 #include "common/text.h"
 #include "install/installer_copy.h"
@@ -34,7 +31,8 @@ int delete_file(const char* path) {
     }
     // The uninstaller that started us may take a moment to let go of its
     // image after its process has ended.
-    const int tries = std::strcmp(after_last_separator(path), kUninstallerFile) == 0 ? kRetries : 1;
+    const int tries =
+        equals_ignore_case_n(after_last_separator(path), kUninstallerFile, kWholeText) ? kRetries : 1;
     for (int i = 0; i < tries; ++i) {
         if (DeleteFileA(path) || !exists(path)) return 1;
         Sleep(kRetryInterval);
@@ -44,8 +42,8 @@ int delete_file(const char* path) {
 
 // "Skins\Dark\a.s4u" removes "Skins\Dark", then "Skins", when empty.
 void remove_parent_folders(const char* directory, const char* entry) {
-    char path[kPathBufferSize];
-    if (std::snprintf(path, sizeof path, "%s%s", directory, entry) >= static_cast<int>(sizeof path)) return;
+    static char path[kPathBufferSize];
+    if (join_texts_within(path, path + sizeof path, directory, entry, nullptr) == nullptr) return;
     const unsigned base = text_length(directory);
     for (unsigned i = text_length(path); i > base; --i) {
         if (is_separator(path[i - 1])) {
@@ -58,9 +56,9 @@ void remove_parent_folders(const char* directory, const char* entry) {
 }  // namespace
 
 int holds_installer_copy(const char* directory) {
-    char pattern[kPathBufferSize];
-    if (std::snprintf(pattern, sizeof pattern, "%sInstaller\\*.exe", directory) >=
-        static_cast<int>(sizeof pattern)) {
+    static char pattern[kPathBufferSize];
+    if (join_texts_within(pattern, pattern + sizeof pattern, directory, "Installer\\*.exe", nullptr) ==
+        nullptr) {
         return 0;
     }
     WIN32_FIND_DATAA found;
@@ -69,9 +67,9 @@ int holds_installer_copy(const char* directory) {
     int held = 0;
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        char path[kPathBufferSize];
-        if (std::snprintf(path, sizeof path, "%sInstaller\\%s", directory, found.cFileName) <
-            static_cast<int>(sizeof path)) {
+        static char path[kPathBufferSize];
+        if (join_texts_within(path, path + sizeof path, directory, "Installer\\", found.cFileName) !=
+            nullptr) {
             held = is_installer_file(path);
         }
     } while (!held && FindNextFileA(search, &found));
@@ -81,9 +79,9 @@ int holds_installer_copy(const char* directory) {
 
 int remove_installed_files(const char* directory) {
     int left = 0;
-    char path[kPathBufferSize];
+    static char path[kPathBufferSize];
     for (const char* entry : kInstalledFiles) {
-        if (std::snprintf(path, sizeof path, "%s%s", directory, entry) >= static_cast<int>(sizeof path) ||
+        if (join_texts_within(path, path + sizeof path, directory, entry, nullptr) == nullptr ||
             !delete_file(path)) {
             ++left;
         }
@@ -99,7 +97,7 @@ int remove_installed_files(const char* directory) {
     const int count = static_cast<int>(sizeof kInstalledFiles / sizeof kInstalledFiles[0]);
     for (int i = count - 1; i >= 0; --i) remove_parent_folders(directory, kInstalledFiles[i]);
     for (const char* folder : kSetupFolders) {
-        if (std::snprintf(path, sizeof path, "%s%s", directory, folder) < static_cast<int>(sizeof path)) {
+        if (join_texts_within(path, path + sizeof path, directory, folder, nullptr) != nullptr) {
             RemoveDirectoryA(path);
         }
     }
@@ -108,7 +106,7 @@ int remove_installed_files(const char* directory) {
 }
 
 void remove_product_folder(const char* folder) {
-    char path[kPathBufferSize];
+    static char path[kPathBufferSize];
     if (copy_text_within(path, path + sizeof path, folder) == nullptr) return;
     unsigned length = text_length(path);
     while (length > 0 && is_separator(path[length - 1])) path[--length] = 0;

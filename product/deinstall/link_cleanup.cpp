@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/system_dlls.h"
 #include "common/text.h"
 #include "common/vendor.h"
 #include "product/deinstall/installed_tree.h"
@@ -23,7 +23,7 @@ int link_target(const char* link, char* target, int capacity) {
     WCHAR wide[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, link, -1, wide, MAX_PATH) == 0) return 0;
     IShellLinkA* shell_link = nullptr;
-    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    if (system_dll::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                          reinterpret_cast<void**>(&shell_link)) != S_OK) {
         return 0;
     }
@@ -40,9 +40,9 @@ int link_target(const char* link, char* target, int capacity) {
 }
 
 void remove_link_into(const char* folder, const char* name, const char* directory) {
-    char link[kPathBufferSize];
-    if (std::snprintf(link, sizeof link, "%s\\%s", folder, name) >= static_cast<int>(sizeof link)) return;
-    char target[MAX_PATH * 2];
+    static char link[kPathBufferSize];
+    if (join_texts_within(link, link + sizeof link, folder, "\\", name) == nullptr) return;
+    static char target[MAX_PATH * 2];
     if (link_target(link, target, sizeof target) &&
         equals_ignore_case_n(target, directory, static_cast<int>(text_length(directory))) &&
         text_length(target) > text_length(directory)) {
@@ -52,12 +52,14 @@ void remove_link_into(const char* folder, const char* name, const char* director
 
 // Only the shortcut exactly as the setup writes it.
 void remove_web_site_shortcut(const char* folder) {
-    char path[kPathBufferSize];
-    if (std::snprintf(path, sizeof path, "%s\\%s.url", folder, kWebSiteShortcut) >= static_cast<int>(sizeof path)) {
-        return;
-    }
+    static char path[kPathBufferSize];
+    char* const end = join_texts_within(path, path + sizeof path, folder, "\\", kWebSiteShortcut);
+    if (end == nullptr || copy_text_within(end, path + sizeof path, ".url") == nullptr) return;
     char expected[256];
-    const int expected_length = std::snprintf(expected, sizeof expected, "%s%s", kUrlHeader, kProductPage);
+    const char* const expected_end =
+        join_texts_within(expected, expected + sizeof expected, kUrlHeader, kProductPage, nullptr);
+    if (expected_end == nullptr) return;
+    const int expected_length = static_cast<int>(expected_end - expected);
     char content[sizeof expected];
     DWORD read = 0;
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -79,7 +81,7 @@ void remove_links(const char* group, const char* directory, int owned) {
             remove_product_folder(group);
         }
     }
-    char folder[kPathBufferSize];
+    static char folder[kPathBufferSize];
     if (get_desktop_folder(folder)) remove_link_into(folder, kPlayerLink.link_file, directory);
     if (get_quick_launch_folder(folder)) remove_link_into(folder, kQuickLaunchLink.link_file, directory);
 }

@@ -1,10 +1,6 @@
 #include "product/deinstall/registration_cleanup.h"
 
 #include <windows.h>
-#include <shlobj.h>
-
-#include <cstdio>
-#include <cstdlib>
 
 #include "common/globals.h"
 #include "common/text.h"
@@ -58,18 +54,23 @@ void delete_default_then_key(HKEY parent, const char* sub_key) {
 // below the registry's own limit of 255 characters per name.
 constexpr int kKeyPathSize = 512;
 
-void remove_file_class(HKEY classes, const FileClassSpec& spec) {
+// `prog_id`, then the pieces: a path that does not fit names no key of ours.
+void delete_class_key(HKEY classes, const char* prog_id, const char* first, const char* second = nullptr,
+                      const char* third = nullptr) {
     char path[kKeyPathSize];
-    for (int i = 0; i < spec.verb_count; ++i) {
-        std::snprintf(path, sizeof path, "%s\\shell\\%s\\command", spec.prog_id, spec.verbs[i].name);
-        delete_default_then_key(classes, path);
-        std::snprintf(path, sizeof path, "%s\\shell\\%s", spec.prog_id, spec.verbs[i].name);
+    char* const end = join_texts_within(path, path + sizeof path, prog_id, first, second);
+    if (end != nullptr && join_texts_within(end, path + sizeof path, third, nullptr, nullptr) != nullptr) {
         delete_default_then_key(classes, path);
     }
-    std::snprintf(path, sizeof path, "%s\\shell", spec.prog_id);
-    delete_default_then_key(classes, path);
-    std::snprintf(path, sizeof path, "%s\\DefaultIcon", spec.prog_id);
-    delete_default_then_key(classes, path);
+}
+
+void remove_file_class(HKEY classes, const FileClassSpec& spec) {
+    for (int i = 0; i < spec.verb_count; ++i) {
+        delete_class_key(classes, spec.prog_id, "\\shell\\", spec.verbs[i].name, "\\command");
+        delete_class_key(classes, spec.prog_id, "\\shell\\", spec.verbs[i].name);
+    }
+    delete_class_key(classes, spec.prog_id, "\\shell");
+    delete_class_key(classes, spec.prog_id, "\\DefaultIcon");
     delete_default_then_key(classes, spec.prog_id);
 }
 
@@ -97,7 +98,7 @@ void restore_extension(HKEY classes, const char* extension, const char* prog_id)
         BYTE* saved = nullptr;
         if (RegQueryValueExA(key, kOldAssocValue, nullptr, &saved_type, nullptr, &saved_size) ==
             ERROR_SUCCESS) {
-            saved = static_cast<BYTE*>(std::malloc(saved_size + 1));
+            saved = static_cast<BYTE*>(HeapAlloc(g_setup.process_heap, 0, saved_size + 1));
         }
         if (saved != nullptr &&
             RegQueryValueExA(key, kOldAssocValue, nullptr, &saved_type, saved, &saved_size) ==
@@ -109,7 +110,7 @@ void restore_extension(HKEY classes, const char* extension, const char* prog_id)
         } else {
             RegDeleteValueA(key, "");
         }
-        std::free(saved);
+        if (saved != nullptr) HeapFree(g_setup.process_heap, 0, saved);
     } else {
         // Nothing reads the saved value once our class is gone.
         RegDeleteValueA(key, kOldAssocValue);
@@ -121,7 +122,7 @@ void restore_extension(HKEY classes, const char* extension, const char* prog_id)
 }  // namespace
 
 int is_registered_installation(const char* directory) {
-    char recorded[kPathBufferSize];
+    static char recorded[kPathBufferSize];
     if (!read_text(g_setup.RegistryRoots.application_root, kApplicationKey, kAppDirValue, recorded,
                    sizeof recorded)) {
         return 0;
@@ -147,7 +148,10 @@ void remove_application_keys() {
     delete_key_if_empty(root, kVendorKey);
 
     char uninstall_entry[kKeyPathSize];
-    std::snprintf(uninstall_entry, sizeof uninstall_entry, "%s\\%s", kUninstallKey, kProductSubKey);
+    if (join_texts_within(uninstall_entry, uninstall_entry + sizeof uninstall_entry, kUninstallKey, "\\",
+                          kProductSubKey) == nullptr) {
+        return;
+    }
     const char* const uninstall_values[] = {kDisplayNameValue, kUninstallStringValue};
     delete_values(root, uninstall_entry, uninstall_values, 2);
     delete_key_if_empty(root, uninstall_entry);
@@ -161,5 +165,5 @@ void remove_file_types() {
     remove_file_class(classes, kPlaylistClass);
     remove_file_class(classes, kSkinClass);
     RegCloseKey(classes);
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    notify_shell();
 }

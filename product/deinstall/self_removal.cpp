@@ -1,7 +1,5 @@
 #include "product/deinstall/self_removal.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "common/probes.h"
@@ -12,6 +10,12 @@ namespace {
 
 constexpr DWORD kOriginalWait = 30000;
 constexpr const char* kTempPrefix = "QTU";
+
+// The next line of a text after p, or null.
+const char* next_line(const char* p) {
+    while (*p != 0 && *p != '\n') ++p;
+    return *p != 0 ? p + 1 : nullptr;
+}
 
 // A new folder under TEMP: GetTempFileNameA reserves a unique name as a
 // file, which makes way for a folder of that name.
@@ -34,7 +38,11 @@ void add_wininit_line(const char* path) {
     char ini[MAX_PATH + 16];
     const UINT w = GetWindowsDirectoryA(ini, MAX_PATH);
     if (w == 0 || w >= MAX_PATH) return;
-    std::snprintf(ini + w, sizeof ini - w, "%swininit.ini", is_separator(ini[w - 1]) ? "" : "\\");
+    ini[w] = 0;
+    char* const folder_end = ensure_trailing_separator_within(ini, ini + sizeof ini);
+    if (folder_end == nullptr || copy_text_within(folder_end, ini + sizeof ini, "wininit.ini") == nullptr) {
+        return;
+    }
 
     static char old_text[32768];
     static char new_text[sizeof old_text + MAX_PATH + 32];
@@ -49,31 +57,33 @@ void add_wininit_line(const char* path) {
     }
     old_text[old_length] = 0;
     char line[MAX_PATH + 8];
-    std::snprintf(line, sizeof line, "NUL=%s\r\n", short_path);
+    if (join_texts_within(line, line + sizeof line, "NUL=", short_path, "\r\n") == nullptr) return;
 
     // After the section header's line, or a new section at the end.
     const char* section = nullptr;
-    for (const char* p = old_text; p != nullptr && section == nullptr;) {
+    for (const char* p = old_text; p != nullptr && section == nullptr; p = next_line(p)) {
         if (equals_ignore_case_n(p, "[rename]", 8)) section = p;
-        p = std::strchr(p, '\n');
-        if (p != nullptr) ++p;
     }
-    int length = 0;
+    const char* const limit = new_text + sizeof new_text;
+    char* end = nullptr;
     if (section != nullptr) {
-        const char* end = std::strchr(section, '\n');
-        const int head = end != nullptr ? static_cast<int>(end + 1 - old_text) : static_cast<int>(old_length);
-        length = std::snprintf(new_text, sizeof new_text, "%.*s%s%s%s", head, old_text,
-                               end != nullptr ? "" : "\r\n", line, old_text + head);
+        const char* after = next_line(section);
+        const DWORD head = after != nullptr ? static_cast<DWORD>(after - old_text) : old_length;
+        std::memcpy(new_text, old_text, head);
+        new_text[head] = 0;
+        end = join_texts_within(new_text + head, limit, after != nullptr ? "" : "\r\n", line,
+                                old_text + head);
     } else {
         const int ends_line = old_length == 0 || old_text[old_length - 1] == '\n';
-        length = std::snprintf(new_text, sizeof new_text, "%s%s[rename]\r\n%s", old_text,
-                               ends_line ? "" : "\r\n", line);
+        end = join_texts_within(new_text, limit, old_text, ends_line ? "" : "\r\n", "[rename]\r\n");
+        if (end != nullptr) end = copy_text_within(end, limit, line);
     }
-    if (length <= 0 || length >= static_cast<int>(sizeof new_text)) return;
+    if (end == nullptr) return;
+    const DWORD length = static_cast<DWORD>(end - new_text);
     file = CreateFileA(ini, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
-    WriteFile(file, new_text, static_cast<DWORD>(length), &written, nullptr);
+    WriteFile(file, new_text, length, &written, nullptr);
     CloseHandle(file);
 }
 
@@ -89,13 +99,20 @@ int start_removal_copy(const char* original) {
     int started = 0;
     // The copy keeps the uninstaller's file name, so that it is the same
     // program to the system (compatibility settings go by that name).
-    if (std::snprintf(copy, sizeof copy, "%s\\%s", folder, kUninstallerFile) < static_cast<int>(sizeof copy) &&
+    if (join_texts_within(copy, copy + sizeof copy, folder, "\\", kUninstallerFile) != nullptr &&
         (copied = CopyFileA(original, copy, FALSE) ? 1 : 0) != 0 &&
         DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                         SYNCHRONIZE, TRUE, 0)) {
-        const int n = std::snprintf(command, sizeof command, "\"%s\" %s \"%s\" %llu", copy,
-                                    kRemoveSwitch, original,
-                                    static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(self)));
+        // "copy" /remove "original" handle. A handle's value fits in 32 bits
+        // on 64-bit Windows too: that is how 32- and 64-bit processes share them.
+        const char* const limit = command + sizeof command;
+        char* end = join_texts_within(command, limit, "\"", copy, "\" ");
+        if (end != nullptr) end = join_texts_within(end, limit, kRemoveSwitch, " \"", original);
+        if (end != nullptr) end = copy_text_within(end, limit, "\" ");
+        if (end != nullptr) {
+            end = write_decimal_within(end, limit,
+                                       static_cast<unsigned>(reinterpret_cast<UINT_PTR>(self)));
+        }
         STARTUPINFOA startup;
         std::memset(&startup, 0, sizeof startup);
         startup.cb = sizeof startup;
@@ -104,7 +121,7 @@ int start_removal_copy(const char* original) {
         // keep its folder from being removed.
         char temp[MAX_PATH + 1];
         const DWORD t = GetTempPathA(sizeof temp, temp);
-        if (n > 0 && n < static_cast<int>(sizeof command) && t > 0 && t < sizeof temp &&
+        if (end != nullptr && t > 0 && t < sizeof temp &&
             CreateProcessA(copy, command, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &process)) {
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);
@@ -136,9 +153,14 @@ void schedule_own_removal() {
     if (name == folder) return;
     folder[name - folder - 1] = 0;
     if (is_nt_platform()) {
+        // Looked up here: the NT family's own, not to be counted on in the
+        // Windows 95 family's KERNEL32, where an import would stop the start.
+        const auto move = reinterpret_cast<decltype(&::MoveFileExA)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileExA")));
+        if (move == nullptr) return;
         // The file first: the folder can only go once it is empty.
-        MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        move(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        move(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     } else {
         add_wininit_line(self);
     }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/command_line.h"
 #include "common/text.h"
@@ -109,6 +110,31 @@ TEST(JoinTextsCut, CutsAtTheLimitAndAlwaysTerminates) {
     EXPECT_EQ(0, std::memcmp(block, "Error creating file 'nnn", 24));
 }
 
+TEST(JoinTextsWithin, WholeOrNotAtAll) {
+    char block[8];
+    std::strcpy(block, "keep");
+    EXPECT_EQ(nullptr, join_texts_within(block, block + sizeof block, "abc", "\\", "defg"));
+    EXPECT_STREQ("keep", block);
+    char* end = join_texts_within(block, block + sizeof block, "abc", nullptr, "defg");
+    ASSERT_NE(nullptr, end);
+    EXPECT_STREQ("abcdefg", block);
+    EXPECT_EQ(block + 7, end);
+    EXPECT_EQ(nullptr, join_texts_within(block + 8, block + sizeof block, nullptr, nullptr, nullptr));
+}
+
+TEST(ReadDecimal, DigitsOnlyAndWithin32Bits) {
+    unsigned n = 7;
+    EXPECT_EQ(1, read_decimal("0", &n));
+    EXPECT_EQ(0u, n);
+    EXPECT_EQ(1, read_decimal("4294967295", &n));
+    EXPECT_EQ(4294967295u, n);
+    for (const char* bad : {"", "4294967296", "99999999999", "12a", "-1", " 1", "1 "}) {
+        n = 7;
+        EXPECT_EQ(0, read_decimal(bad, &n)) << bad;
+        EXPECT_EQ(7u, n) << bad;
+    }
+}
+
 TEST(DecimalDigits, FixedWidthAndPlain) {
     char digits[8] = {};
     write_decimal_fixed(digits, 42, 4);
@@ -171,4 +197,25 @@ TEST(LaunchWorkingDirectory, DropsTheSeparatorButKeepsADriveRoot) {
     EXPECT_EQ("C:/Apps", working_directory("C:/Apps/"));
     EXPECT_EQ("D:\\", working_directory("D:\\"));
     EXPECT_EQ("D:/", working_directory("D:/"));
+}
+
+TEST(NextArgument, SplitsAtBlanksOutsideQuotesAndDropsTheQuotes) {
+    const char* line = "\"C:\\Temp\\QTU1.tmp\\Deinstall.exe\" /remove \t\"C:\\Program Files\\Q\\Deinstall.exe\" 124";
+    char argument[64];
+    std::vector<std::string> seen;
+    while ((line = next_argument(line, argument, argument + sizeof argument)) != nullptr) {
+        seen.push_back(argument);
+    }
+    EXPECT_EQ((std::vector<std::string>{"C:\\Temp\\QTU1.tmp\\Deinstall.exe", "/remove",
+                                        "C:\\Program Files\\Q\\Deinstall.exe", "124"}),
+              seen);
+    EXPECT_EQ(nullptr, next_argument("   ", argument, argument + sizeof argument));
+    EXPECT_EQ(nullptr, next_argument("", argument, argument + sizeof argument));
+    // An argument that does not fit is refused, not cut.
+    char small[4];
+    EXPECT_EQ(nullptr, next_argument("abcd", small, small + sizeof small));
+    const char* after = next_argument("abc d", small, small + sizeof small);
+    ASSERT_NE(nullptr, after);
+    EXPECT_STREQ("abc", small);
+    EXPECT_STREQ(" d", after);
 }

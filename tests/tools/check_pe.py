@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Static checks of the shipped setup program: the import table equals the
-reviewed list, only the allowed system DLLs are imported, the subsystem
-version is 4.0, no time stamp of the build is left in the file, and code
-and data stay within their budget."""
+"""Static checks of a shipped program (the setup, the uninstaller it
+installs): the import table equals the reviewed list, only the allowed
+system DLLs are imported, the subsystem version is 4.0, no time stamp of the
+build is left in the file, and code and data stay within their budget.
+
+    check_pe.py PROGRAM REVIEWED_IMPORTS [BUDGET_BYTES]"""
 import sys
 
 import pefile
@@ -11,12 +13,13 @@ import pefile
 # others it uses are loaded from the system directory at run time.
 ALLOWED = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL"}
 # Everything but the resources, as stored in the file: a change that grows
-# the program past 56 KiB has to be looked at, not slipped in.
+# the setup past 56 KiB has to be looked at, not slipped in.
 CODE_AND_DATA_BUDGET = 56 * 1024
 
 
 def main() -> int:
     exe, expected_file = sys.argv[1], sys.argv[2]
+    budget = int(sys.argv[3]) if len(sys.argv) > 3 else CODE_AND_DATA_BUDGET
     pe = pefile.PE(exe)
     problems = []
 
@@ -52,9 +55,8 @@ def main() -> int:
         problems.append("a debug directory is present")
     code_and_data = sum(section.SizeOfRawData for section in pe.sections
                         if section.Name.rstrip(b"\0") != b".rsrc")
-    if code_and_data > CODE_AND_DATA_BUDGET:
-        problems.append(f"code and data take {code_and_data} bytes, over the budget of "
-                        f"{CODE_AND_DATA_BUDGET}")
+    if code_and_data > budget:
+        problems.append(f"code and data take {code_and_data} bytes, over the budget of {budget}")
     if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
         problems.append("the program exports symbols")
 
