@@ -128,9 +128,7 @@ int remove_installation(const char* directory) {
         !(get_programs_folder(group) && append_product_folder(group, group + sizeof group) != nullptr)) {
         group[0] = 0;
     }
-    const int com = system_dll::CoInitialize(nullptr) == S_OK;
     remove_links(group, directory, owned);
-    if (com) system_dll::CoUninitialize();
     if (owned) {
         remove_file_types();
         remove_application_keys();
@@ -187,5 +185,11 @@ int deinstall_main() {
 }  // namespace
 
 extern "C" void __stdcall deinstall_entry() {
-    ExitProcess(static_cast<UINT>(deinstall_main()));
+    // ole32 from the system directory first, as the setup does: system
+    // libraries loaded later that import it by name then take the module
+    // already loaded instead of looking for one beside this program.
+    const int com = system_dll::CoInitialize(nullptr) == S_OK;
+    const int result = deinstall_main();
+    if (com) system_dll::CoUninitialize();
+    ExitProcess(static_cast<UINT>(result));
 }

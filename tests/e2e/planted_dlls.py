@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """DLLs named like the system libraries the setup program uses, planted in
-its download folder, must never be loaded by it (see harness.py for how to
+its download folder, must never be loaded by it, nor by the uninstaller it
+installs when they lie beside that (see harness.py for how to
 run this). Wine takes its own builtin copy of these names by default;
 native-first overrides make it search the program's folder first, as
 Windows does for libraries that are not known DLLs."""
 import os
 import shutil
 import sys
+import time
 
 import pefile
 
@@ -23,8 +25,12 @@ def markers(folder):
     found = {}
     for name in os.listdir(folder):
         if name.lower().endswith(".dll.loaded"):
-            loads = [tuple(line.strip().rsplit(" ", 1)) for line in open(os.path.join(folder, name))
-                     if line.strip()]
+            loads = []
+            for line in open(os.path.join(folder, name)):
+                # The program's path may hold blanks; "call" takes a name.
+                words = line.strip().split(" ", 2 if line.startswith("call ") else 1)
+                if len(words) > 1:
+                    loads.append((" ".join(words[:-1]), words[-1]))
             found[name[:-len(".dll.loaded")].lower()] = loads
     return found
 
@@ -81,6 +87,28 @@ def planted_dlls_stay_unloaded(name):
                   for hows in setup_loads.values() for how in hows
                   for name in ("GetFileVersionInfoSizeA", "GetFileVersionInfoA", "VerQueryValueA")),
           f"the setup program loaded planted DLLs: {setup_loads}")
+
+    # The uninstaller it installed, with the same DLLs beside it, and its
+    # copy in TEMP, which does the removal.
+    installed = linux(DEFAULT_DESTINATION)
+    plant(installed)
+    result = wine(os.path.join(harness.BUILD, "tonvaro-driver.exe"), "--timeout", "60",
+                  windows(os.path.join(installed, "Deinstall.exe")),
+                  "box", "Quenvale Tonvaro Uninstall", "52", "yes", "*", "exit", "0",
+                  extra_env={"WINEDLLOVERRIDES": NATIVE_FIRST}, timeout=90)
+    print(result.stdout, end="")
+    check(result.returncode == 0, "the driver reported a failed step")
+    for _ in range(300):
+        if not os.path.exists(os.path.join(installed, "Zaphio.exe")) and not prefix_processes("/remove"):
+            break
+        time.sleep(0.1)
+    check(not os.path.exists(os.path.join(installed, "Zaphio.exe")), "the uninstaller removed nothing")
+    deinstall_loads = {dll: [how for how, program in loads if program.endswith("Deinstall.exe")]
+                       for dll, loads in markers(installed).items()}
+    print(f"planted DLLs taken by the uninstaller: {deinstall_loads}")
+    # Only version.dll may be taken, at the start, for Wine's user32.
+    check(not any(hows for dll, hows in deinstall_loads.items() if dll != "version"),
+          f"the uninstaller loaded planted DLLs: {deinstall_loads}")
 
 
 if __name__ == "__main__":
