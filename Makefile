@@ -77,7 +77,8 @@ setup: host
 	done
 
 # Benchmarks against the limits and the peers (bench/run.py; about 5 minutes).
-bench: deps
+bench:
+	@sh tools/install-deps.sh bench
 	JOBS=$(JOBS) /usr/bin/python3 bench/run.py
 
 clean:
