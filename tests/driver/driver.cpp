@@ -3,7 +3,10 @@
 // what it saw and the exit code. Tests compare that report with what a user
 // must see.
 //
-//   tonvaro-driver [--cwd DIR] [--timeout SECONDS] [--shots DIR] SETUP.EXE STEP...
+//   tonvaro-driver [--cwd DIR] [--timeout SECONDS] [--shots DIR] [--args TEXT] SETUP.EXE STEP...
+//
+// --args TEXT is put after the program on its command line (the benchmark
+// starts a peer installer silently).
 //
 // With --shots, a screenshot of every page reached and every box seen is
 // saved in DIR, numbered in order.
@@ -505,7 +508,8 @@ bool step_exit(DWORD expected) {
             TerminateProcess(g_process, 99);
             return false;
         }
-        Sleep(30);
+        // Woken by the end itself: the benchmark times it.
+        WaitForSingleObject(g_process, 30);
     }
     DWORD code = 0;
     GetExitCodeProcess(g_process, &code);
@@ -528,17 +532,20 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(narrow(argv[i]));
     std::string cwd;
+    std::string arguments;
     unsigned timeout = 60;
     std::size_t i = 0;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
         if (args[i] == "--cwd" && i + 1 < args.size()) cwd = windows_path(args[i + 1]);
         else if (args[i] == "--shots" && i + 1 < args.size()) g_shots = args[i + 1];
+        else if (args[i] == "--args" && i + 1 < args.size()) arguments = args[i + 1];
         else if (args[i] == "--timeout" && i + 1 < args.size()) timeout = std::strtoul(args[i + 1].c_str(), nullptr, 10);
         else return usage();
         i += 2;
     }
     if (i >= args.size()) return usage();
     std::string command = "\"" + windows_path(args[i++]) + "\"";
+    if (!arguments.empty()) command += " " + arguments;
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
