@@ -76,7 +76,8 @@ setup: host
 	    echo "built $$tree/setup.exe"; \
 	done
 
-# Benchmarks against the limits and the peers (bench/run.py; about 5 minutes).
+# Benchmarks against the limits and the peers, NSIS among them (bench/run.py;
+# about 15 minutes the first time, most of it making the NSIS installers).
 bench:
 	@sh tools/install-deps.sh bench
 	JOBS=$(JOBS) /usr/bin/python3 bench/run.py
