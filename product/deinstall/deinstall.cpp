@@ -165,7 +165,7 @@ int deinstall_main() {
         const char* rest = next_argument(line, original, original + sizeof original);
         if (rest != nullptr) rest = next_argument(rest, argument, end);
         unsigned handle = 0;
-        if (rest != nullptr && !read_decimal(argument, &handle)) handle = 0;
+        if (rest != nullptr) read_decimal(argument, &handle);
         if (rest != nullptr && next_argument(rest, argument, end) == nullptr) {
             wait_for_original(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(handle)));
             int result = kExitFailed;
