@@ -79,13 +79,15 @@ def build_all():
     pack(empty, os.path.join(OUT, "empty.bin"))
 
 
-def setup_with(arch, payload, name):
-    """A setup program of this tree's sources carrying `payload`, copied to OUT/name."""
-    tree = os.path.join(OUT, arch)
+def setup_with(arch, payload, name, profile=False):
+    """A setup program of this tree's sources carrying `payload`, copied to
+    OUT/name; with `profile`, the timing build (common/profile.h)."""
+    tree = os.path.join(OUT, arch + ("-profile" if profile else ""))
     linked = os.path.join(OUT, f"{arch}-payload.bin")
     shutil.copyfile(payload, linked)
     configure(tree, f"-DCMAKE_TOOLCHAIN_FILE={ROOT}/cmake/toolchain-{'i686' if arch == 'win32' else 'x86_64'}.cmake",
-              f"-DTONVARO_PACK={PACK}", "-DTONVARO_BUILD_TESTS=OFF", f"-DTONVARO_PAYLOAD={linked}")
+              f"-DTONVARO_PACK={PACK}", "-DTONVARO_BUILD_TESTS=OFF", f"-DTONVARO_PAYLOAD={linked}",
+              f"-DTONVARO_PROFILE={'ON' if profile else 'OFF'}")
     build(tree, "setup")
     target = os.path.join(OUT, name)
     shutil.copyfile(os.path.join(tree, "setup.exe"), target)
@@ -309,10 +311,11 @@ def setup_pids(folder):
     return found
 
 
-def install(setup_exe, folder, check_content=False):
+def install(setup_exe, folder, check_content=False, profile=None):
     """Installs with the driver; answers (seconds to the completion page,
     peak anonymous KiB of the setup process, bytes written, seconds that the
-    race counts or None)."""
+    race counts or None). A timing build writes its sums to `profile`, a
+    path on drive C, which answers them as {slot: ms}."""
     fresh_prefix_state()
     peak, done = [0], threading.Event()
 
@@ -326,7 +329,8 @@ def install(setup_exe, folder, check_content=False):
     sampler.start()
     try:
         result = harness.wine(os.path.join(harness.BUILD, "tonvaro-driver.exe"), "--timeout", "600",
-                              harness.windows(setup_exe), *INSTALL_STEPS, timeout=660)
+                              harness.windows(setup_exe), *INSTALL_STEPS, timeout=660,
+                              extra_env={"TONVARO_PROFILE": harness.windows(profile)} if profile else None)
     finally:
         done.set()
         sampler.join()
@@ -343,6 +347,11 @@ def install(setup_exe, folder, check_content=False):
         same_as_content(installed)
         race = laps[0] + laps[2] - laps[1]
     fresh_prefix_state()
+    if profile:
+        with open(profile) as f:
+            sums = {line.split()[0]: int(line.split()[1]) / 1000.0 for line in f}
+        os.unlink(profile)
+        return sums, race
     return laps[-1], peak[0], written, race
 
 
@@ -409,6 +418,45 @@ def pe_sizes(path):
     code_data = sum(s.SizeOfRawData for s in pe.sections if s.Name.rstrip(b"\0") != b".rsrc")
     pe.close()
     return os.path.getsize(path), code_data
+
+
+# What the timing build's sums mean, in the order of an installation. The
+# run's own rows are parts of "installation run"; Adler-32 is counted inside
+# inflate and shown apart.
+PROFILE_ROWS = [("loader", "process creation to the entry point"), ("verify", "archive CRC at start-up"),
+                ("wizard", "wizard dialog to the first page"), ("run", "installation run, in all"),
+                ("close_player", "closing a running player"), ("directories", "directories (destination, fixed, per entry)"),
+                ("create_file", "CreateFileA of the files"), ("inflate", "inflate, without Adler-32"),
+                ("adler32", "Adler-32 (inside inflate)"), ("crc32", "content CRC-32"),
+                ("write", "WriteFile, one per 10000-byte piece"), ("close_file", "CloseHandle of the files"),
+                ("self_copy", "installer copy (CopyFileA)"), ("register", "registry: application, uninstall, file types"),
+                ("links", "shortcuts"), ("extensions", "add-on installers")]
+
+
+def breakdown(profiles, m):
+    """The median of each sum of the timing build, per width, in ms and as a
+    share of the installation run."""
+    widths = [wd for wd in ("i686", "x86_64") if profiles.get("profile" + wd)]
+    if not widths:
+        return []
+    lines = ["", "Where the installation's time goes (the timing build, median of each sum over "
+             f"{RUNS} installs; its race time: " +
+             ", ".join(f"{wd} {m['profiled' + wd]:.2f} s against {m['ours' + wd]:.2f} s untimed" for wd in widths) + ")", "",
+             "| part | " + " | ".join(f"{wd} ms | share of the run" for wd in widths) + " |",
+             "|---|" + "---|---|" * len(widths)]
+    med = {wd: {k: statistics.median(s[k] for s in profiles["profile" + wd]) for k, _ in PROFILE_ROWS}
+           for wd in widths}
+    for wd in widths:
+        med[wd]["inflate"] -= med[wd]["adler32"]
+        parts = sum(v for k, v in med[wd].items() if k not in ("loader", "verify", "wizard", "run"))
+        med[wd]["other"] = med[wd]["run"] - parts
+    for key, text in PROFILE_ROWS + [("other", "rest of the run (page changes, messages, memory)")]:
+        cells = []
+        for wd in widths:
+            share = "" if key in ("loader", "verify", "wizard") else f"{100 * med[wd][key] / med[wd]['run']:.1f} %"
+            cells.append(f"{med[wd][key]:.1f} | {share}")
+        lines.append(f"| {text} | " + " | ".join(cells) + " |")
+    return lines
 
 
 def main():
@@ -485,10 +533,20 @@ def main():
                     raise SystemExit(f"bench: the setup wrote {written} bytes of {content}")
                 w["wine" + size + width].append(seconds)
                 w["peak" + size + width].append(peak)
-        for staged in (staged_big, staged_small, staged_nsis):
+        say(f"the {width} timing build, {RUNS} installs")
+        staged_profile = stage_setup(setup_with(arch, payload, f"setup-256-{width}-profile.exe", profile=True),
+                                     "bench-profile")
+        sums = os.path.join(harness.C, "profile.txt")
+        w["profile" + width], w["profiled" + width] = [], []
+        for _ in range(RUNS):
+            slots, race = install(staged_profile, "bench-profile", True, profile=sums)
+            w["profile" + width].append(slots)
+            w["profiled" + width].append(race)
+        for staged in (staged_big, staged_small, staged_nsis, staged_profile):
             shutil.rmtree(os.path.dirname(staged))
         run([session, "stop"])
 
+    profiles = {k: w.pop(k) for k in list(w) if k.startswith("profile") and not k.startswith("profiled")}
     m = medians({**t, **p, **w})
     mib = content_bytes / (1 << 20)
     payload_mib = os.path.getsize(payload) / (1 << 20)
@@ -537,6 +595,7 @@ def main():
              "| row | measured | ratio | goal |", "|---|---|---|---|"]
     lines += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in rows]
     lines += ["", "Sections of the empty i686 setup: " + ", ".join(f"{k} {v}" for k, v in sections.items())]
+    lines += breakdown(profiles, m)
     table = "\n".join(lines)
     print(table)
     with open(os.path.join(OUT, "table.md"), "w") as f:

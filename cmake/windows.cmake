@@ -19,6 +19,11 @@ set(TONVARO_SETUP_FLAGS -Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-un
     -fno-unwind-tables -ffreestanding -fno-stack-protector -fno-ident -fno-threadsafe-statics
     -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections)
 set(TONVARO_SETUP_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0400 _WIN32_IE=0x0400 WINVER=0x0400)
+# make bench's breakdown of an installation: common/profile.h.
+option(TONVARO_PROFILE "time each kind of work of an installation" OFF)
+if(TONVARO_PROFILE)
+    list(APPEND TONVARO_SETUP_DEFINES TONVARO_PROFILE)
+endif()
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(TONVARO_ENTRY _setup_entry@0)

@@ -4,8 +4,11 @@
 // program. Same function, same results.
 #include <zlib.h>
 
+#include "common/profile.h"
+
 extern "C" uLong ZEXPORT adler32(uLong adler, const Bytef* buf, uInt len) {
     if (buf == Z_NULL) return 1;
+    PROFILE_SPAN(kProfileAdler);
     constexpr unsigned long kBase = 65521;  // the largest prime below 65536
     // The most bytes that can be summed before the second sum overflows 32
     // bits (zlib's NMAX).

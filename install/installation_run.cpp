@@ -5,6 +5,7 @@
 #include "common/globals.h"
 #include "common/memory.h"
 #include "common/messages.h"
+#include "common/profile.h"
 #include "common/text.h"
 #include "extensions/extension_run.h"
 #include "install/installer_copy.h"
@@ -73,11 +74,15 @@ int extract_payload(unsigned char* buffer) {
 }  // namespace
 
 int run_installation() {
+    PROFILE_SPAN(kProfileRun);
     if (!make_destination_absolute()) {
         show_message(kNoDestination, "Error", kMessageWarning);
         return 0;
     }
+    PROFILE_ONLY(profile_mark());
     if (!close_running_player()) return 0;
+    PROFILE_ONLY(profile_add_since_mark(kProfileClosePlayer));
+    PROFILE_ONLY(profile_mark());
     if (!enter_destination()) {
         show_message(kNoDestination, "Error", kMessageWarning);
         return 0;
@@ -86,22 +91,31 @@ int run_installation() {
     for (const char* name : kSubDirectories) {
         if (!ensure_directory(name)) return 0;
     }
+    PROFILE_ONLY(profile_add_since_mark(kProfileDirectories));
     unsigned char* buffer = static_cast<unsigned char*>(alloc_or_report(kExtractBufferSize));
     if (buffer == nullptr) return 0;
     const int extracted = extract_payload(buffer);
     release_block(buffer);
     if (!extracted) return 0;
 
+    PROFILE_ONLY(profile_mark());
     remove_stale_installer_copies();
     if (!copy_installer()) {
         show_message(kNoCopy, "Error", kMessageError);
         return 0;
     }
+    PROFILE_ONLY(profile_add_since_mark(kProfileSelfCopy));
+    PROFILE_ONLY(profile_mark());
     if (!register_installation()) {
         show_message(kNoRegistry, "Error", kMessageError);
         return 0;
     }
+    PROFILE_ONLY(profile_add_since_mark(kProfileRegister));
+    PROFILE_ONLY(profile_mark());
     if (!create_shortcuts()) return 0;
+    PROFILE_ONLY(profile_add_since_mark(kProfileLinks));
+    PROFILE_ONLY(profile_mark());
     run_selected_extensions();
+    PROFILE_ONLY(profile_add_since_mark(kProfileExtensions));
     return 1;
 }

@@ -5,6 +5,7 @@
 #include "common/globals.h"
 #include "common/memory.h"
 #include "common/messages.h"
+#include "common/profile.h"
 #include "common/text.h"
 #include "payload/entry_name.h"
 #include "payload/inflate_entry.h"
@@ -37,6 +38,7 @@ void zlib_release(void*, void* block) { release_block(block); }
 
 int write_piece(void* context, const unsigned char* bytes, unsigned count) {
     DWORD written = 0;
+    PROFILE_SPAN(kProfileWrite);
     if (!WriteFile(*static_cast<HANDLE*>(context), bytes, count, &written, nullptr)) return 0;
     return written == count ? 1 : 0;
 }
@@ -63,6 +65,7 @@ int create_entry_directories(const PayloadEntry& entry, int* reported) {
     unsigned length = entry.name_length;
     while (length > 0 && entry.name[length - 1] != '\\') --length;
     if (length == 0) return 1;
+    PROFILE_SPAN(kProfileDirectories);
     --length;  // the backslash itself
     if (length > kPathCapacity) return 0;
     char* directory = static_cast<char*>(alloc_or_report(kPathBufferSize));
@@ -104,6 +107,7 @@ int extract_entry(const PayloadEntry& entry, unsigned char* buffer) {
     int reported = 0;
     HANDLE file = INVALID_HANDLE_VALUE;
     if (create_entry_directories(entry, &reported)) {
+        PROFILE_SPAN(kProfileCreateFile);
         file = CreateFileA(entry.name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
@@ -124,6 +128,9 @@ int extract_entry(const PayloadEntry& entry, unsigned char* buffer) {
         case kInflateCrcMismatch: failure = kCrcMismatch; break;
     }
     if (failure != nullptr) show_message(failure, kErrorCaption, kMessageError);
-    CloseHandle(file);
+    {
+        PROFILE_SPAN(kProfileCloseFile);
+        CloseHandle(file);
+    }
     return failure == nullptr ? 1 : 0;
 }

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include "common/profile.h"
+
 InflateOutcome inflate_entry(const InflateJob& job) {
     z_stream stream;
     stream.next_in = const_cast<Bytef*>(job.data);
@@ -16,7 +18,11 @@ InflateOutcome inflate_entry(const InflateJob& job) {
     for (;;) {
         stream.next_out = job.buffer;
         stream.avail_out = job.buffer_size;
-        const int r = inflate(&stream, Z_NO_FLUSH);
+        int r;
+        {
+            PROFILE_SPAN(kProfileInflate);
+            r = inflate(&stream, Z_NO_FLUSH);
+        }
         if (r != Z_OK && r != Z_STREAM_END) {
             // Z_BUF_ERROR included: a stream cut short makes no more progress.
             outcome = kInflateDataDamaged;
@@ -24,7 +30,10 @@ InflateOutcome inflate_entry(const InflateJob& job) {
         }
         const unsigned k = job.buffer_size - stream.avail_out;
         if (k != 0) {
-            crc = crc32(crc, job.buffer, k);
+            {
+                PROFILE_SPAN(kProfileCrc);
+                crc = crc32(crc, job.buffer, k);
+            }
             if (!job.sink(job.sink_context, job.buffer, k)) {
                 outcome = kInflateSinkFailed;
                 break;

@@ -7,6 +7,7 @@
 #include "common/memory.h"
 #include "common/messages.h"
 #include "common/probes.h"
+#include "common/profile.h"
 #include "common/system_dlls.h"
 #include "common/text.h"
 #include "extensions/extension_list.h"
@@ -103,6 +104,7 @@ unsigned exit_code_for(long long dialog_result) {
 }
 
 void setup_main() {
+    PROFILE_ONLY(profile_mark());  // the first stamp also takes the loader's share
     unsigned exit_code = kExitNotFinished;
     g_setup.process_heap = GetProcessHeap();
     g_setup.module_instance = GetModuleHandleA(nullptr);
@@ -113,7 +115,11 @@ void setup_main() {
             buffers = allocate_path_buffers();
         }
         if (buffers == kPathBufferCount) {
-            if (!verify_payload(&g_setup.PayloadBody, &g_setup.payload_end)) {
+            PROFILE_ONLY(profile_mark());
+            const int verified = verify_payload(&g_setup.PayloadBody, &g_setup.payload_end);
+            PROFILE_ONLY(profile_add_since_mark(kProfileVerify));
+            PROFILE_ONLY(profile_mark());
+            if (!verified) {
                 show_message(kPayloadDamaged, kPayloadDamagedCaption, kMessageError);
             } else {
                 // The list view class of the extension page must exist

@@ -5,6 +5,7 @@
 
 #include "common/globals.h"
 #include "common/messages.h"
+#include "common/profile.h"
 #include "common/results.h"
 #include "common/system_dlls.h"
 #include "common/text.h"
@@ -263,7 +264,9 @@ void go_next() {
     show_page();
     if (g_setup.WizardPage != kPageInstalling) return;
     pump_pending_messages();
-    if (run_installation()) {
+    const int installed = run_installation();
+    PROFILE_ONLY(profile_save());
+    if (installed) {
         g_setup.WizardPage = kPageComplete;
         show_page();
     } else {
@@ -285,6 +288,7 @@ void browse_destination() {
 INT_PTR CALLBACK wizard_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
         initialise_wizard(window);
+        PROFILE_ONLY(profile_add_since_mark(kProfileWizard));
         return 1;
     }
     if (g_setup.wizard_window == nullptr) return 0;
