@@ -149,6 +149,10 @@ function(tonvaro_setup_executable name output_dir payload)
         LINKER_LANGUAGE CXX)
     target_link_options(${name} PRIVATE ${TONVARO_SETUP_LINK_OPTIONS})
     target_link_libraries(${name} PRIVATE setup_core ${TONVARO_SETUP_LIBS})
+    # So that Wine maps the payload instead of reading it whole at start.
+    add_custom_command(TARGET ${name} POST_BUILD
+        COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/align_resources.py $<TARGET_FILE:${name}>
+        VERBATIM)
     add_dependencies(${name} setup_zlib)
     if(TARGET payload)
         add_dependencies(${name} payload)
