@@ -9,10 +9,16 @@
 
 extern "C" {
 
+// inflate copies every stored block and every piece it hands out (into its
+// window) through memcpy: several hundred megabytes for a large product,
+// where a byte loop costs a tenth of a second or more. The string
+// instructions move four bytes a step on every x86 since the 386.
 void* memcpy(void* destination, const void* source, size_t n) {
-    unsigned char* d = static_cast<unsigned char*>(destination);
-    const unsigned char* s = static_cast<const unsigned char*>(source);
-    while (n-- != 0) *d++ = *s++;
+    void* d = destination;
+    size_t words = n / 4;
+    n %= 4;
+    asm volatile("rep movsl" : "+D"(d), "+S"(source), "+c"(words) : : "memory");
+    asm volatile("rep movsb" : "+D"(d), "+S"(source), "+c"(n) : : "memory");
     return destination;
 }
 
