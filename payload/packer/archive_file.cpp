@@ -49,23 +49,58 @@ int read_whole_file(const char* path, std::vector<unsigned char>* bytes) {
     return ok;
 }
 
-int write_file_atomically(const char* path, const std::vector<unsigned char>& bytes, FILE* err) {
-    std::string temporary = std::string(path) + ".XXXXXX";
-    const int fd = mkstemp(&temporary[0]);
-    if (fd < 0) return report(err, kExitDamaged, "cannot write %s: %s", path, strerror(errno));
-    size_t done = 0;
-    int ok = fchmod(fd, 0644) == 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = 0;
-        else done += static_cast<size_t>(n);
-    }
-    if (ok) ok = fsync(fd) == 0;
-    if (close(fd) != 0) ok = 0;
-    if (ok && rename(temporary.c_str(), path) == 0) return kExitSuccess;
-    const int code = report(err, kExitDamaged, "cannot write %s: %s", path, strerror(errno));
+PendingFile::~PendingFile() {
+    if (fd < 0) return;
+    close(fd);
     unlink(temporary.c_str());
+}
+
+namespace {
+
+int cannot_write(const PendingFile& file, FILE* err) {
+    return report(err, kExitDamaged, "cannot write %s: %s", file.path.c_str(), strerror(errno));
+}
+
+}  // namespace
+
+int create_pending(const char* path, PendingFile* file, FILE* err) {
+    file->path = path;
+    file->temporary = file->path + ".XXXXXX";
+    file->fd = mkstemp(&file->temporary[0]);
+    if (file->fd < 0 || fchmod(file->fd, 0644) != 0) return cannot_write(*file, err);
+    return kExitSuccess;
+}
+
+int append_pending(PendingFile* file, const unsigned char* bytes, size_t count, FILE* err) {
+    while (count > 0) {
+        const ssize_t n = write(file->fd, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return cannot_write(*file, err);
+        bytes += n;
+        count -= static_cast<size_t>(n);
+    }
+    return kExitSuccess;
+}
+
+int overwrite_pending(PendingFile* file, size_t offset, const unsigned char* bytes, size_t count, FILE* err) {
+    while (count > 0) {
+        const ssize_t n = pwrite(file->fd, bytes, count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return cannot_write(*file, err);
+        bytes += n;
+        offset += static_cast<size_t>(n);
+        count -= static_cast<size_t>(n);
+    }
+    return kExitSuccess;
+}
+
+int commit_pending(PendingFile* file, FILE* err) {
+    int ok = fsync(file->fd) == 0;
+    ok = close(file->fd) == 0 && ok;
+    file->fd = -1;
+    if (ok && rename(file->temporary.c_str(), file->path.c_str()) == 0) return kExitSuccess;
+    const int code = cannot_write(*file, err);
+    unlink(file->temporary.c_str());
     return code;
 }
 

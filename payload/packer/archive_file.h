@@ -12,9 +12,24 @@ int report(FILE* err, int code, const char* format, ...) __attribute__((format(p
 // Answers 1 with the whole file in *bytes, or 0 with errno set.
 int read_whole_file(const char* path, std::vector<unsigned char>* bytes);
 
-// Writes a temporary file beside `path` and renames it over `path`, so that
-// a failure leaves either the old file or none, never half a new one.
-int write_file_atomically(const char* path, const std::vector<unsigned char>& bytes, FILE* err);
+// A file written under a temporary name beside `path` and renamed over it
+// only when complete, so that a failure leaves either the old file or none,
+// never half a new one. Until committed, the destructor removes it.
+struct PendingFile {
+    std::string path;
+    std::string temporary;
+    int fd = -1;
+    PendingFile() = default;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile();
+};
+
+// Each answers kExitSuccess or the exit code reported ("cannot write PATH").
+int create_pending(const char* path, PendingFile* file, FILE* err);
+int append_pending(PendingFile* file, const unsigned char* bytes, size_t count, FILE* err);
+int overwrite_pending(PendingFile* file, size_t offset, const unsigned char* bytes, size_t count, FILE* err);
+int commit_pending(PendingFile* file, FILE* err);
 
 // A regular file is mapped read-only rather than read: a payload of hundreds
 // of megabytes is then neither copied nor cleared before it is checked.

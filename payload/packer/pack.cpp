@@ -1,5 +1,7 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -159,11 +162,16 @@ int check_files(const char* dir, const std::string& root, const FileList& files,
     return check_collisions(files, err);
 }
 
+// Files are read and their streams kept in pieces of this size: a stream
+// grows without being copied, and no file is ever held whole.
+constexpr size_t kPiece = 1u << 20;
+
 // One entry's stream as a worker made it; the writer appends the entries in
 // archive order and reports the first failure in that order, so that the
 // bytes and the messages do not depend on the number of threads.
 struct PackedEntry {
-    std::vector<unsigned char> stream;
+    std::vector<std::unique_ptr<unsigned char[]>> pieces;
+    size_t length = 0;
     unsigned crc = 0;
     int code = kExitSuccess;
     std::string problem;
@@ -174,72 +182,156 @@ std::string refusal(const std::string& relative, const char* reason) {
     return "refused " + printable_name(relative.data(), static_cast<unsigned>(relative.size())) + ": " + reason;
 }
 
-void compress_entry(const char* dir, const std::string& relative, PackedEntry* out) {
-    std::vector<unsigned char> content;
-    if (!read_whole_file((std::string(dir) + "/" + relative).c_str(), &content)) {
+// One deflate stream fed piece by piece gives the same bytes as compress2()
+// over the whole file, which earlier archives were made with.
+int deflate_file(int fd, const std::string& relative, unsigned char* input, z_stream* stream, PackedEntry* out) {
+    unsigned long long total = 0;
+    unsigned long crc = crc32(0L, Z_NULL, 0);
+    int flush = Z_NO_FLUSH;
+    for (;;) {
+        if (stream->avail_in == 0 && flush == Z_NO_FLUSH) {
+            const ssize_t n = read(fd, input, kPiece);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                out->code = kExitRefused;
+                out->problem = refusal(relative, strerror(errno));
+                return 0;
+            }
+            total += static_cast<size_t>(n);
+            if (total > 0xFFFFFFFFu) {
+                out->code = kExitRefused;
+                out->problem = refusal(relative, "grew past 4 GiB while being read");
+                return 0;
+            }
+            crc = crc32(crc, input, static_cast<uInt>(n));
+            stream->next_in = input;
+            stream->avail_in = static_cast<uInt>(n);
+            if (n == 0) flush = Z_FINISH;
+        }
+        const size_t used = out->length % kPiece;
+        if (out->length == out->pieces.size() * kPiece) out->pieces.emplace_back(new unsigned char[kPiece]);
+        stream->next_out = out->pieces.back().get() + used;
+        stream->avail_out = static_cast<uInt>(kPiece - used);
+        const int z = deflate(stream, flush);
+        out->length += kPiece - used - stream->avail_out;
+        if (z == Z_STREAM_END) break;
+        if (z != Z_OK) {
+            out->code = kExitDamaged;
+            out->problem = "cannot compress " + relative;
+            return 0;
+        }
+    }
+    if (out->length > 0xFFFFFFFFu) {
+        out->code = kExitRefused;
+        out->problem = refusal(relative, "compresses to 4 GiB or more");
+        return 0;
+    }
+    out->crc = static_cast<unsigned>(crc);
+    return 1;
+}
+
+void compress_entry(const char* dir, const std::string& relative, unsigned char* input, PackedEntry* out) {
+    const int fd = open((std::string(dir) + "/" + relative).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         out->code = kExitRefused;
         out->problem = refusal(relative, strerror(errno));
         return;
     }
-    if (content.size() > 0xFFFFFFFFu) {
-        out->code = kExitRefused;
-        out->problem = refusal(relative, "grew past 4 GiB while being read");
-        return;
-    }
-    uLongf length = compressBound(content.size());
-    out->stream.resize(length);
-    if (compress2(out->stream.data(), &length, content.data(), content.size(), Z_DEFAULT_COMPRESSION) != Z_OK) {
+    z_stream stream;
+    memset(&stream, 0, sizeof stream);
+    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK) {
         out->code = kExitDamaged;
         out->problem = "cannot compress " + relative;
-        return;
+    } else {
+        deflate_file(fd, relative, input, &stream, out);
+        deflateEnd(&stream);
     }
-    if (length > 0xFFFFFFFFu) {
-        out->code = kExitRefused;
-        out->problem = refusal(relative, "compresses to 4 GiB or more");
-        return;
-    }
-    out->stream.resize(length);
-    out->stream.shrink_to_fit();
-    out->crc = static_cast<unsigned>(crc32(0L, content.data(), static_cast<uInt>(content.size())));
+    close(fd);
 }
 
-void append_entry(const std::string& relative, const PackedEntry& packed, std::vector<unsigned char>* archive) {
+// The archive as it goes to the output: its size so far, and the CRC of
+// everything after the CRC field, which is written back at the end.
+struct ArchiveOutput {
+    PendingFile file;
+    unsigned long long size = 0;
+    unsigned long crc = 0;
+};
+
+int append_bytes(ArchiveOutput* out, const unsigned char* bytes, size_t count, FILE* err) {
+    const size_t skip = out->size < 4 ? std::min<size_t>(count, 4 - out->size) : 0;
+    out->crc = crc32(out->crc, bytes + skip, static_cast<uInt>(count - skip));
+    out->size += count;
+    return append_pending(&out->file, bytes, count, err);
+}
+
+int append_entry(const std::string& relative, PackedEntry* packed, ArchiveOutput* out, FILE* err) {
     const std::string name = entry_name(relative);
-    unsigned char header[kEntryHeaderSize];
+    // The payload becomes a PE resource, whose size field is 32-bit.
+    if (out->size + name.size() + kEntryHeaderSize + packed->length > 0xFFFFFFFFull) {
+        return refuse(err, relative, "the archive passes 4 GiB here");
+    }
+    std::vector<unsigned char> head(name.begin(), name.end());
+    head.resize(name.size() + kEntryHeaderSize);
+    unsigned char* header = head.data() + name.size();
     header[0] = 0;
-    write_u32le(header + 1, packed.crc);
-    write_u32le(header + 5, static_cast<unsigned>(packed.stream.size()));
-    archive->insert(archive->end(), name.begin(), name.end());
-    archive->insert(archive->end(), header, header + kEntryHeaderSize);
-    archive->insert(archive->end(), packed.stream.begin(), packed.stream.end());
+    write_u32le(header + 1, packed->crc);
+    write_u32le(header + 5, static_cast<unsigned>(packed->length));
+    int code = append_bytes(out, head.data(), head.size(), err);
+    for (size_t i = 0, left = packed->length; code == kExitSuccess && left > 0; ++i) {
+        const size_t count = std::min(left, kPiece);
+        code = append_bytes(out, packed->pieces[i].get(), count, err);
+        packed->pieces[i].reset();
+        left -= count;
+    }
+    return code;
 }
 
 // Workers compress whole files (one zlib stream each, so a large file is
 // never split) while this thread appends them in order. The largest files
-// are started first, so that one of them does not run alone at the end.
+// are started first, so that one of them does not run alone at the end; but
+// once `budget` bytes of finished streams wait for their turn, a worker only
+// starts the entry the writer needs next, which is always allowed so that
+// the writer cannot wait for an entry that nobody will make.
 int compress_all(const char* dir, const FileList& files, const std::vector<unsigned long long>& sizes,
-                 unsigned threads, std::vector<unsigned char>* archive, unsigned* archive_crc, FILE* err) {
+                 unsigned threads, unsigned long long budget, ArchiveOutput* out, FILE* err) {
     std::vector<size_t> schedule(files.size());
     for (size_t i = 0; i < schedule.size(); ++i) schedule[i] = i;
     std::stable_sort(schedule.begin(), schedule.end(), [&](size_t a, size_t b) { return sizes[a] > sizes[b]; });
 
     std::vector<PackedEntry> packed(files.size());
+    std::vector<char> started(files.size(), 0);
     std::mutex lock;
-    std::condition_variable finished;
-    size_t next = 0;
+    std::condition_variable finished, room;
+    size_t next = 0;     // in `schedule`: every entry before it has started
+    size_t wanted = 0;   // the entry the writer takes next
+    unsigned long long waiting = 0;
     bool stop = false;
     auto work = [&]() {
+        std::unique_ptr<unsigned char[]> input(new unsigned char[kPiece]);
         for (;;) {
             size_t index;
             {
-                std::lock_guard<std::mutex> hold(lock);
-                if (stop || next == schedule.size()) return;
-                index = schedule[next++];
+                std::unique_lock<std::mutex> hold(lock);
+                for (;;) {
+                    while (next < schedule.size() && started[schedule[next]]) ++next;
+                    if (stop || next == schedule.size()) return;
+                    if (waiting < budget) {
+                        index = schedule[next];
+                        break;
+                    }
+                    if (!started[wanted]) {
+                        index = wanted;
+                        break;
+                    }
+                    room.wait(hold);
+                }
+                started[index] = 1;
             }
             PackedEntry entry;
-            compress_entry(dir, files[index], &entry);
+            compress_entry(dir, files[index], input.get(), &entry);
             entry.ready = true;
             std::lock_guard<std::mutex> hold(lock);
+            waiting += entry.length;
             packed[index] = std::move(entry);
             finished.notify_all();
         }
@@ -247,9 +339,6 @@ int compress_all(const char* dir, const FileList& files, const std::vector<unsig
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads && t < files.size(); ++t) workers.emplace_back(work);
 
-    // The archive CRC is taken piece by piece as the entries are appended,
-    // while the workers are still busy, rather than in a pass at the end.
-    unsigned long crc = crc32(0L, archive->data() + 4, kPayloadMinimumSize - 4);
     int code = kExitSuccess;
     for (size_t i = 0; i < files.size(); ++i) {
         PackedEntry entry;
@@ -257,24 +346,18 @@ int compress_all(const char* dir, const FileList& files, const std::vector<unsig
             std::unique_lock<std::mutex> hold(lock);
             finished.wait(hold, [&] { return packed[i].ready; });
             entry = std::move(packed[i]);
+            wanted = i + 1 < files.size() ? i + 1 : i;
         }
-        if (entry.code != kExitSuccess) {
-            code = report(err, entry.code, "%s", entry.problem.c_str());
-            break;
+        room.notify_all();
+        code = entry.code != kExitSuccess ? report(err, entry.code, "%s", entry.problem.c_str())
+                                          : append_entry(files[i], &entry, out, err);
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            waiting -= entry.length;
+            if (code != kExitSuccess) stop = true;
         }
-        const size_t start = archive->size();
-        append_entry(files[i], entry, archive);
-        // The payload becomes a PE resource, whose size field is 32-bit.
-        if (archive->size() > 0xFFFFFFFFu) {
-            code = refuse(err, files[i], "the archive passes 4 GiB here");
-            break;
-        }
-        crc = crc32(crc, archive->data() + start, static_cast<uInt>(archive->size() - start));
-    }
-    *archive_crc = static_cast<unsigned>(crc);
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        stop = true;
+        room.notify_all();
+        if (code != kExitSuccess) break;
     }
     for (std::thread& worker : workers) worker.join();
     return code;
@@ -289,7 +372,8 @@ std::string parent_directory(const char* path) {
 
 }  // namespace
 
-int pack_directory(const char* dir, const char* output, const char* list_file, unsigned threads, FILE* err) {
+int pack_directory(const char* dir, const char* output, const char* list_file, unsigned threads,
+                   unsigned long long budget, FILE* err) {
     const std::string root = real_directory(dir);
     struct stat status;
     if (root.empty() || stat(dir, &status) != 0 || !S_ISDIR(status.st_mode)) {
@@ -310,15 +394,15 @@ int pack_directory(const char* dir, const char* output, const char* list_file, u
     code = check_files(dir, root, files, &sizes, err);
     if (code != kExitSuccess) return code;
 
-    std::vector<unsigned char> archive(kPayloadMinimumSize);
-    write_u32le(&archive[4], static_cast<unsigned>(files.size()));
-    // Room for the worst case up front: no copy of a growing archive.
-    unsigned long long most = kPayloadMinimumSize;
-    for (size_t i = 0; i < files.size(); ++i) most += files[i].size() + kEntryHeaderSize + compressBound(sizes[i]);
-    archive.reserve(most < 0xFFFFFFFFull ? static_cast<size_t>(most) : 0xFFFFFFFFu);
-    unsigned crc = 0;
-    code = compress_all(dir, files, sizes, threads < 1 ? 1 : threads, &archive, &crc, err);
+    ArchiveOutput out;
+    code = create_pending(output, &out.file, err);
     if (code != kExitSuccess) return code;
-    write_u32le(&archive[0], crc);
-    return write_file_atomically(output, archive, err);
+    unsigned char head[kPayloadMinimumSize] = {0};
+    write_u32le(head + 4, static_cast<unsigned>(files.size()));
+    code = append_bytes(&out, head, sizeof head, err);
+    if (code == kExitSuccess) code = compress_all(dir, files, sizes, threads < 1 ? 1 : threads, budget, &out, err);
+    if (code != kExitSuccess) return code;
+    write_u32le(head, static_cast<unsigned>(out.crc));
+    code = overwrite_pending(&out.file, 0, head, 4, err);
+    return code != kExitSuccess ? code : commit_pending(&out.file, err);
 }

@@ -11,10 +11,16 @@ constexpr int kExitDamaged = 1;
 // The input is refused as unsafe or unfit for Windows, or the usage is wrong.
 constexpr int kExitRefused = 2;
 
+// Bytes of finished streams that may wait in memory for their turn while an
+// earlier entry is still being compressed; besides them, each thread holds
+// the stream it is making.
+constexpr unsigned long long kPackBudget = 64ull << 20;
+
 // list_file: null packs every regular file under dir; otherwise exactly
 // the files it names, in its order. `threads` compress at once; the archive
-// is the same for any number.
-int pack_directory(const char* dir, const char* output, const char* list_file, unsigned threads, FILE* err);
+// is the same for any number and any budget.
+int pack_directory(const char* dir, const char* output, const char* list_file, unsigned threads,
+                   unsigned long long budget, FILE* err);
 int list_archive(const char* path, FILE* out, FILE* err);
 int verify_archive(const char* path, FILE* out, FILE* err);
 int extract_archive(const char* path, const char* dir, FILE* err);

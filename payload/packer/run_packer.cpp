@@ -94,7 +94,7 @@ int run_packer(int argc, const char* const* argv, FILE* out, FILE* err) {
         code = take_threads(argc, argv, &rest, &threads, err);
         if (code != kExitSuccess) return code;
         code = parse(static_cast<int>(rest.size()), rest.data(), "DIR", &operand, "-o", &value, "--list", &list, err);
-        return code != kExitSuccess ? code : pack_directory(operand, value, list, threads, err);
+        return code != kExitSuccess ? code : pack_directory(operand, value, list, threads, kPackBudget, err);
     }
     if (strcmp(argv[0], "extract") == 0) {
         code = parse(argc, argv, "FILE", &operand, "-d", &value, nullptr, nullptr, err);

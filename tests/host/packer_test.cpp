@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,20 +76,30 @@ TEST(PackRoundTrip, SameTreeGivesSameBytesInByteOrderOfTheSlashForm) {
               entry_names(read_bytes(scratch / "1.bin")));
 }
 
-TEST(PackRoundTrip, AnyThreadCountGivesTheSameBytes) {
+TEST(PackRoundTrip, AnyThreadCountAndBudgetGivesTheSameBytes) {
     ScratchDir scratch;
-    // Sizes out of name order, so that workers finish out of archive order.
+    // Sizes out of name order, so that workers finish out of archive order;
+    // the larger streams span several of the packer's pieces.
+    std::vector<HandEntry> by_hand;
     for (int i = 0; i < 12; ++i) {
-        write_file(scratch / ("in/f" + std::to_string(i)), random_bytes(((i * 7) % 12) << 16) + std::string(i * 999, 't'));
+        const std::string name = "f" + std::to_string(i);
+        const std::string content = random_bytes(((i * 7) % 12) << 17) + std::string(i * 999, 't');
+        write_file(scratch / ("in/" + name), content);
+        by_hand.push_back(hand_entry(name, content));
     }
+    std::sort(by_hand.begin(), by_hand.end(), [](const HandEntry& a, const HandEntry& b) { return a.name < b.name; });
     for (const char* threads : {"1", "2", "7"}) {
         ASSERT_EQ(0, run({"pack", scratch / "in", "-j", threads, "-o", scratch / (std::string(threads) + ".bin")}).code);
     }
     const Bytes one = read_bytes(scratch / "1.bin");
-    EXPECT_EQ((std::vector<std::string>{"f0", "f1", "f10", "f11", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9"}),
-              entry_names(one));
+    EXPECT_EQ(hand_archive(12, by_hand), one);
     EXPECT_EQ(one, read_bytes(scratch / "2.bin"));
     EXPECT_EQ(one, read_bytes(scratch / "7.bin"));
+    // No room for finished streams at all: only the entry written next may start.
+    for (unsigned threads : {1u, 7u}) {
+        ASSERT_EQ(0, pack_directory((scratch / "in").c_str(), (scratch / "tight.bin").c_str(), nullptr, threads, 0, stderr));
+        EXPECT_EQ(one, read_bytes(scratch / "tight.bin")) << threads;
+    }
     EXPECT_EQ(2, run({"pack", scratch / "in", "-j", "0", "-o", scratch / "0.bin"}).code);
 }
 
@@ -257,6 +269,29 @@ TEST(PackRefuses, FailedWriteKeepsTheOldOutputAndLeavesNoTemporaryFile) {
     const ToolRun result = run({"pack", scratch / "in", "-o", scratch / "out/taken"});
     EXPECT_EQ(1, result.code);
     EXPECT_EQ(0u, result.err.find("tonvaro-pack: cannot write ")) << result.err;
+    EXPECT_EQ((Tree{{"p.bin", "old"}, {"taken/", ""}, {"taken/by/", ""}}),
+              snapshot(scratch / "out"));
+
+    // The disk fills up halfway through the archive while workers wait for
+    // room; in a child, whose file size limit stands for the full disk.
+    write_file(scratch / "in/big.bin", random_bytes(3 << 20));
+    for (const char* name : {"c", "d", "e", "f", "g"}) write_file(scratch / ("in/" + std::string(name)), name);
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        alarm(30);  // a deadlock fails the test instead of hanging it
+        FILE* err = fopen((scratch / "err").c_str(), "w");
+        const int code = pack_directory((scratch / "in").c_str(), (scratch / "out/p.bin").c_str(), nullptr, 7, 0, err);
+        fclose(err);
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(1, WEXITSTATUS(status));
+    EXPECT_EQ(0u, read_file(scratch / "err").find("tonvaro-pack: cannot write " + scratch / "out/p.bin: ")) << read_file(scratch / "err");
     EXPECT_EQ((Tree{{"p.bin", "old"}, {"taken/", ""}, {"taken/by/", ""}}),
               snapshot(scratch / "out"));
 }
