@@ -20,6 +20,7 @@ target_link_libraries(portable_san PUBLIC ZLIB::ZLIB)
 
 set(TONVARO_PACKER_SOURCES
     payload/packer/archive_file.cpp
+    payload/packer/entry_writer.cpp
     payload/packer/pack.cpp
     payload/packer/pe_resource.cpp
     payload/packer/run_packer.cpp

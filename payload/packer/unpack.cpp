@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,12 +13,13 @@
 #include "payload/format.h"
 #include "payload/inflate_entry.h"
 #include "payload/packer/archive_file.h"
+#include "payload/packer/entry_writer.h"
 #include "payload/packer/packer.h"
 
 namespace {
 
-// The setup program writes 10000-byte pieces; on Linux larger ones cost
-// fewer write calls and CRC calls for the same bytes.
+// The setup program inflates 10000-byte pieces; on Linux larger ones cost
+// fewer calls for the same bytes.
 constexpr unsigned kInflatePiece = 1u << 18;
 
 std::string shown(const PayloadEntry& entry) { return printable_name(entry.name, entry.name_length); }
@@ -54,13 +56,8 @@ int load_entries(const char* path, int unsafe_code, LoadedArchive* archive,
     return code != kExitSuccess ? code : read_entries(*archive, unsafe_code, entries, err);
 }
 
-int inflate_to(const PayloadEntry& entry, InflateSink sink, void* context, FILE* err) {
-    // Not a vector: clearing a quarter megabyte for every entry costs more
-    // than writing small ones.
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kInflatePiece]);
-    const InflateJob job = {entry.data, entry.compressed_length, entry.content_crc, buffer.get(),
-                            kInflatePiece, sink, context, nullptr, nullptr};
-    switch (inflate_entry(job)) {
+int report_outcome(const PayloadEntry& entry, InflateOutcome outcome, FILE* err) {
+    switch (outcome) {
         case kInflateDone: return kExitSuccess;
         case kInflateInitFailed: return report(err, kExitDamaged, "cannot start zlib");
         case kInflateDataDamaged:
@@ -74,78 +71,51 @@ int inflate_to(const PayloadEntry& entry, InflateSink sink, void* context, FILE*
     return kExitDamaged;
 }
 
+int inflate_to(const PayloadEntry& entry, InflateSink sink, void* context, FILE* err) {
+    // Not a vector: clearing a quarter megabyte for every entry costs more
+    // than inflating small ones.
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kInflatePiece]);
+    const InflateJob job = {entry.data, entry.compressed_length, entry.content_crc, buffer.get(),
+                            kInflatePiece, sink, context, nullptr, nullptr};
+    return report_outcome(entry, inflate_entry(job), err);
+}
+
+// inflate_entry() judges damage the same way, but inflates into a buffer of
+// its own and takes the CRC itself; here the stream goes straight into the
+// writer's buffers and the writer's thread takes the CRC, so that this
+// thread does nothing but inflate.
+InflateOutcome inflate_to_writer(const PayloadEntry& entry, EntryWriter* writer) {
+    z_stream stream;
+    memset(&stream, 0, sizeof stream);
+    stream.next_in = const_cast<Bytef*>(entry.data);
+    stream.avail_in = entry.compressed_length;
+    if (inflateInit(&stream) != Z_OK) return kInflateInitFailed;
+    InflateOutcome outcome = kInflateDone;
+    for (;;) {
+        size_t room = 0;
+        unsigned char* buffer = entry_buffer(writer, &room);
+        if (buffer == nullptr) {
+            outcome = kInflateSinkFailed;
+            break;
+        }
+        stream.next_out = buffer;
+        stream.avail_out = static_cast<uInt>(room);
+        const int r = inflate(&stream, Z_NO_FLUSH);
+        // Z_BUF_ERROR included: a stream cut short makes no more progress.
+        if (r != Z_OK && r != Z_STREAM_END) {
+            outcome = kInflateDataDamaged;
+            break;
+        }
+        entry_bytes_made(writer, room - stream.avail_out);
+        if (r == Z_STREAM_END) break;
+    }
+    inflateEnd(&stream);
+    return outcome;
+}
+
 int count_bytes(void* context, const unsigned char*, unsigned count) {
     *static_cast<unsigned long long*>(context) += count;
     return 1;
-}
-
-int write_bytes(void* context, const unsigned char* bytes, unsigned count) {
-    const int fd = *static_cast<int*>(context);
-    while (count > 0) {
-        const ssize_t n = write(fd, bytes, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return 0;
-        bytes += n;
-        count -= static_cast<unsigned>(n);
-    }
-    return 1;
-}
-
-// Opens the entry's file below `root`, one component at a time, refusing to
-// pass through or open a symbolic link, so that links already in the
-// destination cannot lead the write elsewhere. Answers the descriptor of the
-// file and of the directory holding it (to remove a damaged file), or -1.
-int create_below(int root, const PayloadEntry& entry, int* parent, std::string* leaf, FILE* err) {
-    int directory = dup(root);
-    std::string component;
-    for (unsigned i = 0; directory >= 0 && i < entry.name_length; ++i) {
-        if (entry.name[i] != '\\' && entry.name[i] != '/') {
-            component += entry.name[i];
-            continue;
-        }
-        int next = -1;
-        if (mkdirat(directory, component.c_str(), 0755) == 0 || errno == EEXIST) {
-            next = openat(directory, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        }
-        if (next < 0) report(err, kExitDamaged, "entry %s: cannot make the directory %s: %s",
-                             shown(entry).c_str(), component.c_str(), strerror(errno));
-        close(directory);
-        directory = next;
-        component.clear();
-    }
-    if (directory < 0) return -1;
-    // A new file, never one already there: a hard link in DIR to a file
-    // outside it must not be written through.
-    if (unlinkat(directory, component.c_str(), 0) != 0 && errno != ENOENT) {
-        report(err, kExitDamaged, "entry %s: cannot replace: %s", shown(entry).c_str(), strerror(errno));
-        close(directory);
-        return -1;
-    }
-    const int fd = openat(directory, component.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        report(err, kExitDamaged, "entry %s: cannot create: %s", shown(entry).c_str(), strerror(errno));
-        close(directory);
-        return -1;
-    }
-    *parent = directory;
-    *leaf = component;
-    return fd;
-}
-
-int extract_entry(int root, const PayloadEntry& entry, FILE* err) {
-    int parent = -1;
-    std::string leaf;
-    int fd = create_below(root, entry, &parent, &leaf, err);
-    if (fd < 0) return kExitDamaged;
-    int code = inflate_to(entry, write_bytes, &fd, err);
-    if (close(fd) != 0 && code == kExitSuccess) {
-        code = report(err, kExitDamaged, "entry %s: cannot write: %s", shown(entry).c_str(), strerror(errno));
-    }
-    // A damaged file must not pass for a complete one.
-    if (code != kExitSuccess) unlinkat(parent, leaf.c_str(), 0);
-    close(parent);
-    return code;
 }
 
 }  // namespace
@@ -193,9 +163,19 @@ int extract_archive(const char* path, const char* dir, FILE* err) {
     }
     const int root = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (root < 0) return report(err, kExitDamaged, "cannot open %s: %s", dir, strerror(errno));
-    for (size_t i = 0; code == kExitSuccess && i < entries.size(); ++i) {
-        code = extract_entry(root, entries[i], err);
+    // Entry after entry, each inflated here while the writer's thread writes
+    // the pieces before it and checks their CRC.
+    EntryWriter* writer = start_entry_writer(root, err);
+    InflateOutcome outcome = kInflateDone;
+    size_t i = 0;
+    for (; i < entries.size() && begin_entry_file(writer, &entries[i]); ++i) {
+        outcome = inflate_to_writer(entries[i], writer);
+        end_entry_file(writer, outcome == kInflateDone);
+        if (outcome != kInflateDone) break;
     }
+    // A failure the writer met and reported lies at or before this entry.
+    code = finish_entry_writer(writer);
+    if (code == kExitSuccess && outcome != kInflateDone) code = report_outcome(entries[i], outcome, err);
     close(root);
     return code;
 }

@@ -318,10 +318,11 @@ TEST(ExtractRefuses, LinksAlreadyInTheDestinationAreNeverWrittenThrough) {
     fs::create_symlink(scratch / "outside/victim.txt", scratch / "dest/f.txt");
     fs::create_hard_link(scratch / "outside/hard.txt", scratch / "dest/h.txt");
     // A linked directory on the way is refused.
-    write_bytes(scratch / "p.bin", hand_archive(1, {hand_entry("link\\f.txt", "evil")}));
+    write_bytes(scratch / "p.bin", hand_archive(2, {hand_entry("link\\f.txt", "evil"), hand_entry("later.txt", "")}));
     const ToolRun through_directory = run({"extract", scratch / "p.bin", "-d", scratch / "dest"});
     EXPECT_EQ(1, through_directory.code);
-    EXPECT_NE(std::string::npos, through_directory.err.find("entry link\\f.txt: cannot ")) << through_directory.err;
+    EXPECT_EQ(0u, through_directory.err.find("tonvaro-pack: entry link\\f.txt: cannot ")) << through_directory.err;
+    EXPECT_FALSE(fs::exists(scratch / "dest/later.txt"));
     // A linked file is replaced by the entry's own file.
     for (const char* name : {"f.txt", "h.txt"}) {
         write_bytes(scratch / "p.bin", hand_archive(1, {hand_entry(name, "new")}));
@@ -330,6 +331,31 @@ TEST(ExtractRefuses, LinksAlreadyInTheDestinationAreNeverWrittenThrough) {
         EXPECT_EQ("new", read_file(scratch / (std::string("dest/") + name))) << name;
     }
     EXPECT_EQ((Tree{{"hard.txt", "keep"}, {"victim.txt", "keep"}}), snapshot(scratch / "outside"));
+}
+
+TEST(ExtractRefuses, AFullDiskStopsAtTheFileItCutShort) {
+    ScratchDir scratch;
+    write_bytes(scratch / "p.bin", hand_archive(3, {hand_entry("small.txt", "small"), hand_entry("big.bin", random_bytes(5 << 19)),
+                                                    hand_entry("later.txt", "later")}));
+    // In a child, whose file size limit stands for the full disk; the last
+    // piece fails, when the next entry is likely queued already.
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {2 << 20, 2 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        alarm(30);
+        FILE* err = fopen((scratch / "err").c_str(), "w");
+        const int code = extract_archive((scratch / "p.bin").c_str(), (scratch / "dest").c_str(), err);
+        fclose(err);
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(1, WEXITSTATUS(status));
+    EXPECT_EQ("tonvaro-pack: entry big.bin: cannot write: " + std::string(strerror(EFBIG)) + "\n", read_file(scratch / "err"));
+    EXPECT_EQ((Tree{{"small.txt", "small"}}), snapshot(scratch / "dest"));
 }
 
 TEST(PackRefuses, AnOutputInsideTheTree) {
@@ -354,13 +380,14 @@ TEST(DamagedArchive, EveryReaderStopsWithExitOne) {
     Bytes bad_archive_crc = hand_archive(1, {hand_entry("ok.txt", "fine")});
     bad_archive_crc.back() ^= 1;
     Bytes trailing = hand_archive(1, {hand_entry("ok.txt", "fine"), HandEntry{"", 0, 0, {}}});
+    const HandEntry later = hand_entry("later.txt", "after the damage");
     const struct {
         Bytes archive;
         const char* message;
     } cases[] = {
-        {hand_archive(2, {hand_entry("ok.txt", "fine"), damaged}), "entry bad.txt: the compressed data is damaged"},
-        {hand_archive(2, {hand_entry("ok.txt", "fine"), cut}), "entry bad.txt: the compressed data is damaged"},
-        {hand_archive(2, {hand_entry("ok.txt", "fine"), wrong_crc}), "entry bad.txt: the content CRC does not match"},
+        {hand_archive(3, {hand_entry("ok.txt", "fine"), damaged, later}), "entry bad.txt: the compressed data is damaged"},
+        {hand_archive(3, {hand_entry("ok.txt", "fine"), cut, later}), "entry bad.txt: the compressed data is damaged"},
+        {hand_archive(3, {hand_entry("ok.txt", "fine"), wrong_crc, later}), "entry bad.txt: the content CRC does not match"},
         {hand_archive(2, {hand_entry("ok.txt", "fine"), too_long}), "entry 2 of 2 runs past the end"},
         {hand_archive(3, {hand_entry("ok.txt", "fine")}), "entry 2 of 3 runs past the end"},
         {trailing, "9 bytes follow the last entry"},
@@ -377,8 +404,10 @@ TEST(DamagedArchive, EveryReaderStopsWithExitOne) {
             EXPECT_EQ(1, result.code) << verb << " " << c.message;
             EXPECT_NE(std::string::npos, result.err.find(c.message)) << verb << ": " << result.err;
         }
-        // A damaged file is removed rather than left to pass for a whole one.
+        // A damaged file is removed rather than left to pass for a whole one,
+        // and nothing after it is written.
         EXPECT_FALSE(fs::exists(scratch / "dest/bad.txt")) << c.message;
+        EXPECT_FALSE(fs::exists(scratch / "dest/later.txt")) << c.message;
     }
 }
 
