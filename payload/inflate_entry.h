@@ -1,8 +1,10 @@
 #pragma once
 // Inflating one entry's zlib stream into a sink, piece by piece, with the
 // running CRC-32 of what the sink took. The setup program's sink writes the
-// file; the packer's does the same on Linux, so both meet damaged data alike.
-// Portable: no Win32 types.
+// file; the packer's list and verify count and check the same way, so both
+// meet damaged data alike (its extract has a loop of its own that judges
+// damage the same way, to inflate while another thread writes). Portable: no
+// Win32 types.
 
 // Takes one piece; answers 1 when all of it was stored, 0 otherwise.
 typedef int (*InflateSink)(void* context, const unsigned char* bytes, unsigned count);
