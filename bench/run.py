@@ -496,16 +496,20 @@ def main():
     content_bytes = sum(os.path.getsize(os.path.join(CONTENT, n)) for n in content_files())
     files = content_files()
 
-    say(f"verification and extraction, {RUNS} runs")
+    say(f"verification and extraction, {RUNS} runs ({max(RUNS, 7)} of the limit and extract)")
     t = {k: [] for k in ["verify", "crc32", "limit", "extract", "unzip"]}
     out = subprocess.run([LIMITS, "verify", payload, str(max(RUNS, 21))], check=True, capture_output=True, text=True).stdout
     for line in out.splitlines():
         name, value = line.split()
         t[name].append(float(value))
-    for i in range(RUNS):
+    # The limit and extract in turns, more often than the rest: their ratio
+    # is a goal, and a single slow run on a shared machine moves it.
+    for i in range(max(RUNS, 7)):
         out = subprocess.run([LIMITS, "inflate", payload, "1"], check=True, capture_output=True, text=True).stdout
         t["limit"].append(float(out.split()[1]))
         for what, args in [("extract", [PACK, "extract", payload, "-d"]), ("unzip", ["unzip", "-q", archive, "-d"])]:
+            if what == "unzip" and i >= RUNS:
+                continue
             target = scratch_dir()
             t[what].append(timed(args + [os.path.join(target, "x")]))
             if what == "extract" and i == 0:
@@ -605,7 +609,7 @@ def main():
          f"{m['gzip'] / m['pack']:.2f}", ">= 1.7"),
         ("packer memory", f"peak resident memory of pack on {os.cpu_count()} cores: {m['packmem'] / 1024:.0f} MiB "
                           f"for {mib:.0f} MiB of content, {m['packmem2'] / 1024:.0f} MiB for {2 * mib:.0f} MiB (the same "
-                          f"files twice); finished streams wait within a budget of 64 MiB",
+                          f"files twice); finished streams wait within a budget of 128 MiB",
          f"{m['packmem2'] / m['packmem']:.2f}", "bounded"),
         ("size", f"empty i686 setup.exe {whole} B, sections but .rsrc {code_data} B; "
                  f"anchors: NSIS stub 55,808 B (39,936 code+data), 7zSD.sfx ~118 KB, Inno loader ~200 KB+",
