@@ -39,7 +39,8 @@ TEST(PackRoundTrip, ExtractGivesBackEveryFileAndListShowsThem) {
     ScratchDir scratch;
     write_file(scratch / "in/readme.txt", "read me\n");
     write_file(scratch / "in/empty", "");
-    write_file(scratch / "in/data/noise.bin", random_bytes(3 << 20));
+    // Large enough that the archive CRC is taken in two halves.
+    write_file(scratch / "in/data/noise.bin", random_bytes(9 << 20));
     write_file(scratch / "in/data/deep/er/leaf.txt", std::string(5000, 'x'));
     ASSERT_EQ(0, run({"pack", scratch / "in", "-o", scratch / "p.bin"}).code);
 
@@ -50,10 +51,10 @@ TEST(PackRoundTrip, ExtractGivesBackEveryFileAndListShowsThem) {
 
     const ToolRun verify = run({"verify", scratch / "p.bin"});
     EXPECT_EQ(0, verify.code);
-    EXPECT_EQ("ok: 4 entries, " + std::to_string((3 << 20) + 5008) + " bytes\n", verify.out);
+    EXPECT_EQ("ok: 4 entries, " + std::to_string((9 << 20) + 5008) + " bytes\n", verify.out);
     const ToolRun list = run({"list", scratch / "p.bin"});
     EXPECT_EQ(0, list.code);
-    EXPECT_NE(std::string::npos, list.out.find(" 3145728 "));
+    EXPECT_NE(std::string::npos, list.out.find(" 9437184 "));
     EXPECT_NE(std::string::npos, list.out.find(" 00000000 empty\n"));
     EXPECT_NE(std::string::npos, list.out.find(" data\\deep\\er\\leaf.txt\n"));
     EXPECT_NE(std::string::npos, list.out.find("\n4 entries, "));
@@ -380,6 +381,11 @@ TEST(DamagedArchive, EveryReaderStopsWithExitOne) {
     Bytes bad_archive_crc = hand_archive(1, {hand_entry("ok.txt", "fine")});
     bad_archive_crc.back() ^= 1;
     Bytes trailing = hand_archive(1, {hand_entry("ok.txt", "fine"), HandEntry{"", 0, 0, {}}});
+    // Either half of a CRC taken in two halves.
+    Bytes big_bad_head = hand_archive(1, {hand_entry("big.bin", random_bytes(9 << 20))});
+    Bytes big_bad_tail = big_bad_head;
+    big_bad_head[100] ^= 1;
+    big_bad_tail[big_bad_tail.size() - 100] ^= 1;
     const HandEntry later = hand_entry("later.txt", "after the damage");
     const struct {
         Bytes archive;
@@ -392,6 +398,8 @@ TEST(DamagedArchive, EveryReaderStopsWithExitOne) {
         {hand_archive(3, {hand_entry("ok.txt", "fine")}), "entry 2 of 3 runs past the end"},
         {trailing, "9 bytes follow the last entry"},
         {bad_archive_crc, "the archive CRC does not match"},
+        {big_bad_head, "the archive CRC does not match"},
+        {big_bad_tail, "the archive CRC does not match"},
         {Bytes(7, 0), "too short for an archive"},
     };
     for (const auto& c : cases) {
