@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <random>
 
 #include "payload/entry_name.h"
@@ -33,6 +34,26 @@ std::string random_bytes(size_t count) {
     std::string text(count, 0);
     for (char& c : text) c = static_cast<char>(generator());
     return text;
+}
+
+// Runs `body` in a child whose file size limit of `bytes` stands for a full
+// disk, its messages going to the file `err_path`; answers its exit code, or
+// -1 when it did not exit (an alarm ends a deadlock instead of the test).
+int with_full_disk(rlim_t bytes, const std::string& err_path, const std::function<int(FILE*)>& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {bytes, bytes};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        alarm(30);
+        FILE* err = fopen(err_path.c_str(), "w");
+        const int code = body(err);
+        fclose(err);
+        _exit(code);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }
 
 TEST(PackRoundTrip, ExtractGivesBackEveryFileAndListShowsThem) {
@@ -277,21 +298,9 @@ TEST(PackRefuses, FailedWriteKeepsTheOldOutputAndLeavesNoTemporaryFile) {
     // room; in a child, whose file size limit stands for the full disk.
     write_file(scratch / "in/big.bin", random_bytes(3 << 20));
     for (const char* name : {"c", "d", "e", "f", "g"}) write_file(scratch / ("in/" + std::string(name)), name);
-    const pid_t child = fork();
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit = {1 << 20, 1 << 20};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        alarm(30);  // a deadlock fails the test instead of hanging it
-        FILE* err = fopen((scratch / "err").c_str(), "w");
-        const int code = pack_directory((scratch / "in").c_str(), (scratch / "out/p.bin").c_str(), nullptr, 7, 0, err);
-        fclose(err);
-        _exit(code);
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(1, WEXITSTATUS(status));
+    EXPECT_EQ(1, with_full_disk(1 << 20, scratch / "err", [&](FILE* err) {
+        return pack_directory((scratch / "in").c_str(), (scratch / "out/p.bin").c_str(), nullptr, 7, 0, err);
+    }));
     EXPECT_EQ(0u, read_file(scratch / "err").find("tonvaro-pack: cannot write " + scratch / "out/p.bin: ")) << read_file(scratch / "err");
     EXPECT_EQ((Tree{{"p.bin", "old"}, {"taken/", ""}, {"taken/by/", ""}}),
               snapshot(scratch / "out"));
@@ -340,21 +349,9 @@ TEST(ExtractRefuses, AFullDiskStopsAtTheFileItCutShort) {
                                                     hand_entry("later.txt", "later")}));
     // In a child, whose file size limit stands for the full disk; the last
     // piece fails, when the next entry is likely queued already.
-    const pid_t child = fork();
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit = {2 << 20, 2 << 20};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        alarm(30);
-        FILE* err = fopen((scratch / "err").c_str(), "w");
-        const int code = extract_archive((scratch / "p.bin").c_str(), (scratch / "dest").c_str(), err);
-        fclose(err);
-        _exit(code);
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(1, WEXITSTATUS(status));
+    EXPECT_EQ(1, with_full_disk(2 << 20, scratch / "err", [&](FILE* err) {
+        return extract_archive((scratch / "p.bin").c_str(), (scratch / "dest").c_str(), err);
+    }));
     EXPECT_EQ("tonvaro-pack: entry big.bin: cannot write: " + std::string(strerror(EFBIG)) + "\n", read_file(scratch / "err"));
     EXPECT_EQ((Tree{{"small.txt", "small"}}), snapshot(scratch / "dest"));
 }
