@@ -49,7 +49,11 @@ void profile_add(ProfileSlot slot, unsigned long long since) {
 
 void profile_mark() { g_mark = profile_now(); }
 
-void profile_add_since_mark(ProfileSlot slot) { profile_add(slot, g_mark); }
+void profile_lap(ProfileSlot slot) {
+    const unsigned long long since = g_mark;
+    g_mark = profile_now();
+    g_sums[slot] += g_mark - since;
+}
 
 void profile_save() {
     char path[MAX_PATH];

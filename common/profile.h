@@ -29,9 +29,11 @@ enum ProfileSlot {
 unsigned long long profile_now();  // in ticks of a fixed clock
 void profile_add(ProfileSlot slot, unsigned long long since);
 void profile_save();               // every sum, to the named file
-// For a span that begins in one function and ends in another.
+// For spans that begin in one function and end in another, or follow one
+// another: a mark, then laps, each adding the time since the mark or the
+// last lap to its slot.
 void profile_mark();
-void profile_add_since_mark(ProfileSlot slot);
+void profile_lap(ProfileSlot slot);
 struct ProfileSpan {
     ProfileSlot slot;
     unsigned long long since;

@@ -81,8 +81,7 @@ int run_installation() {
     }
     PROFILE_ONLY(profile_mark());
     if (!close_running_player()) return 0;
-    PROFILE_ONLY(profile_add_since_mark(kProfileClosePlayer));
-    PROFILE_ONLY(profile_mark());
+    PROFILE_ONLY(profile_lap(kProfileClosePlayer));
     if (!enter_destination()) {
         show_message(kNoDestination, "Error", kMessageWarning);
         return 0;
@@ -91,31 +90,28 @@ int run_installation() {
     for (const char* name : kSubDirectories) {
         if (!ensure_directory(name)) return 0;
     }
-    PROFILE_ONLY(profile_add_since_mark(kProfileDirectories));
+    PROFILE_ONLY(profile_lap(kProfileDirectories));
     unsigned char* buffer = static_cast<unsigned char*>(alloc_or_report(kExtractBufferSize));
     if (buffer == nullptr) return 0;
     const int extracted = extract_payload(buffer);
     release_block(buffer);
     if (!extracted) return 0;
 
-    PROFILE_ONLY(profile_mark());
+    PROFILE_ONLY(profile_mark());  // extraction has spans of its own
     remove_stale_installer_copies();
     if (!copy_installer()) {
         show_message(kNoCopy, "Error", kMessageError);
         return 0;
     }
-    PROFILE_ONLY(profile_add_since_mark(kProfileSelfCopy));
-    PROFILE_ONLY(profile_mark());
+    PROFILE_ONLY(profile_lap(kProfileSelfCopy));
     if (!register_installation()) {
         show_message(kNoRegistry, "Error", kMessageError);
         return 0;
     }
-    PROFILE_ONLY(profile_add_since_mark(kProfileRegister));
-    PROFILE_ONLY(profile_mark());
+    PROFILE_ONLY(profile_lap(kProfileRegister));
     if (!create_shortcuts()) return 0;
-    PROFILE_ONLY(profile_add_since_mark(kProfileLinks));
-    PROFILE_ONLY(profile_mark());
+    PROFILE_ONLY(profile_lap(kProfileLinks));
     run_selected_extensions();
-    PROFILE_ONLY(profile_add_since_mark(kProfileExtensions));
+    PROFILE_ONLY(profile_lap(kProfileExtensions));
     return 1;
 }

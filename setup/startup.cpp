@@ -117,8 +117,7 @@ void setup_main() {
         if (buffers == kPathBufferCount) {
             PROFILE_ONLY(profile_mark());
             const int verified = verify_payload(&g_setup.PayloadBody, &g_setup.payload_end);
-            PROFILE_ONLY(profile_add_since_mark(kProfileVerify));
-            PROFILE_ONLY(profile_mark());
+            PROFILE_ONLY(profile_lap(kProfileVerify));
             if (!verified) {
                 show_message(kPayloadDamaged, kPayloadDamagedCaption, kMessageError);
             } else {

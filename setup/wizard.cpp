@@ -288,7 +288,7 @@ void browse_destination() {
 INT_PTR CALLBACK wizard_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
         initialise_wizard(window);
-        PROFILE_ONLY(profile_add_since_mark(kProfileWizard));
+        PROFILE_ONLY(profile_lap(kProfileWizard));
         return 1;
     }
     if (g_setup.wizard_window == nullptr) return 0;
