@@ -73,15 +73,24 @@ int create_pending(const char* path, PendingFile* file, FILE* err) {
     return kExitSuccess;
 }
 
-int append_pending(PendingFile* file, const unsigned char* bytes, size_t count, FILE* err) {
+int write_all(int fd, const unsigned char* bytes, size_t count) {
     while (count > 0) {
-        const ssize_t n = write(file->fd, bytes, count);
+        const ssize_t n = write(fd, bytes, count);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return cannot_write(*file, err);
+        if (n < 0) return 0;
+        // No progress and no error: a full disk that write() did not name.
+        if (n == 0) {
+            errno = ENOSPC;
+            return 0;
+        }
         bytes += n;
         count -= static_cast<size_t>(n);
     }
-    return kExitSuccess;
+    return 1;
+}
+
+int append_pending(PendingFile* file, const unsigned char* bytes, size_t count, FILE* err) {
+    return write_all(file->fd, bytes, count) ? kExitSuccess : cannot_write(*file, err);
 }
 
 int overwrite_pending(PendingFile* file, size_t offset, const unsigned char* bytes, size_t count, FILE* err) {

@@ -12,6 +12,10 @@ int report(FILE* err, int code, const char* format, ...) __attribute__((format(p
 // Answers 1 with the whole file in *bytes, or 0 with errno set.
 int read_whole_file(const char* path, std::vector<unsigned char>* bytes);
 
+// Writes all `count` bytes, however many calls it takes; answers 1, or 0
+// with errno set.
+int write_all(int fd, const unsigned char* bytes, size_t count);
+
 // A file written under a temporary name beside `path` and renamed over it
 // only when complete, so that a failure leaves either the old file or none,
 // never half a new one. Until committed, the destructor removes it.

@@ -27,17 +27,6 @@ constexpr unsigned kWritePieces = 4;
 
 std::string shown(const PayloadEntry& entry) { return printable_name(entry.name, entry.name_length); }
 
-int write_bytes(int fd, const unsigned char* bytes, size_t count) {
-    while (count > 0) {
-        const ssize_t n = write(fd, bytes, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return 0;
-        bytes += n;
-        count -= static_cast<size_t>(n);
-    }
-    return 1;
-}
-
 // Opens the entry's file below `root`, one component at a time, refusing to
 // pass through or open a symbolic link, so that links already in the
 // destination cannot lead the write elsewhere. Answers the descriptor of the
@@ -150,7 +139,7 @@ void write_entries(EntryWriter* writer) {
         } else if (message.kind == kWriteBytes) {
             if (fd >= 0 && !entry_failed) {
                 crc = crc32_z(crc, message.bytes, message.count);
-                if (!write_bytes(fd, message.bytes, message.count)) {
+                if (!write_all(fd, message.bytes, message.count)) {
                     report(writer->err, kExitDamaged, "entry %s: cannot write: %s", shown(*entry).c_str(),
                            strerror(errno));
                     now_failed = true;
