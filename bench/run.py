@@ -339,28 +339,30 @@ def setup_pids(folder):
 def install(setup_exe, folder, check_content=False, profile=None, sample_memory=False):
     """Installs with the driver; answers (seconds to the completion page,
     peak anonymous KiB of the setup process or 0 when not sampled, bytes
-    written, seconds that the race counts or None). A timing build writes
-    its sums to `profile`, a path on drive C, which answers them as
-    {slot: ms}. Sampling the memory scans /proc every 50 ms, which the
+    written, seconds that the race counts or None, the timing build's sums
+    as {slot: ms} or None). A timing build writes its sums to `profile`, a
+    path on drive C. Sampling the memory scans /proc every 50 ms, which the
     race must not share its two cores with."""
     fresh_prefix_state()
     peak, done = [0], threading.Event()
 
     def sample():
-        while sample_memory and not done.is_set():
+        while not done.is_set():
             for pid in setup_pids(folder):
                 peak[0] = max(peak[0], anonymous_kib(pid))
             time.sleep(0.05)
 
     sampler = threading.Thread(target=sample)
-    sampler.start()
+    if sample_memory:
+        sampler.start()
     try:
         result = harness.wine(os.path.join(harness.BUILD, "tonvaro-driver.exe"), "--timeout", "600",
                               harness.windows(setup_exe), *INSTALL_STEPS, timeout=660,
                               extra_env={"TONVARO_PROFILE": harness.windows(profile)} if profile else None)
     finally:
         done.set()
-        sampler.join()
+        if sample_memory:
+            sampler.join()
     elapsed = [line for line in result.stdout.splitlines() if line.startswith("elapsed: ")]
     if result.returncode != 0 or not elapsed:
         raise SystemExit(f"bench: the setup under Wine did not complete:\n{result.stdout}")
@@ -374,12 +376,12 @@ def install(setup_exe, folder, check_content=False, profile=None, sample_memory=
         same_as_content(installed)
         race = laps[0] + laps[2] - laps[1]
     fresh_prefix_state()
+    sums = None
     if profile:
         with open(profile) as f:
             sums = {line.split()[0]: int(line.split()[1]) / 1000.0 for line in f}
         os.unlink(profile)
-        return sums, race
-    return laps[-1], peak[0], written, race
+    return laps[-1], peak[0], written, race, sums
 
 
 def stage_setup(setup, folder):
@@ -463,7 +465,7 @@ PROFILE_ROWS = [("loader", "process creation to the entry point"), ("verify", "a
 def breakdown(profiles, m):
     """The median of each sum of the timing build, per width, in ms and as a
     share of the installation run."""
-    widths = [wd for wd in ("i686", "x86_64") if profiles.get("profile" + wd)]
+    widths = [wd for wd in ("i686", "x86_64") if profiles.get(wd)]
     if not widths:
         return []
     lines = ["", "Where the installation's time goes (the timing build, median of each sum over "
@@ -471,7 +473,7 @@ def breakdown(profiles, m):
              ", ".join(f"{wd} {m['profiled' + wd]:.2f} s against {m['ours' + wd]:.2f} s untimed" for wd in widths) + ")", "",
              "| part | " + " | ".join(f"{wd} ms | share of the run" for wd in widths) + " |",
              "|---|" + "---|---|" * len(widths)]
-    med = {wd: {k: statistics.median(s[k] for s in profiles["profile" + wd]) for k, _ in PROFILE_ROWS}
+    med = {wd: {k: statistics.median(s[k] for s in profiles[wd]) for k, _ in PROFILE_ROWS}
            for wd in widths}
     for wd in widths:
         med[wd]["inflate"] -= med[wd]["adler32"]
@@ -537,7 +539,7 @@ def main():
     say("size of the empty i686 setup")
     whole, code_data, sections = size_row()
 
-    w = {}
+    w, profiles = {}, {}
     for arch, tree, width in [("win32", WIN32, "i686"), ("win64", WIN64, "x86_64")]:
         session = os.path.join(tree, "wine-session")
         usable = subprocess.run([session, "check"], capture_output=True, text=True)
@@ -560,7 +562,7 @@ def main():
         for _ in range(RUNS):
             # Time to the completion page and memory: both payloads in turns.
             for size, staged, content in [("256", staged_big, content_bytes), ("16", staged_small, None)]:
-                seconds, peak, written, _ = install(staged, f"bench-{size}", sample_memory=True)
+                seconds, peak, written, _, _ = install(staged, f"bench-{size}", sample_memory=True)
                 # The installer copy of the setup comes on top of the product files.
                 if content is not None and written < content:
                     raise SystemExit(f"bench: the setup wrote {written} bytes of {content}")
@@ -570,16 +572,15 @@ def main():
         staged_profile = stage_setup(setup_with(arch, payload, f"setup-256-{width}-profile.exe", profile=True),
                                      "bench-profile")
         sums = os.path.join(harness.C, "profile.txt")
-        w["profile" + width], w["profiled" + width] = [], []
+        profiles[width], w["profiled" + width] = [], []
         for _ in range(RUNS):
-            slots, race = install(staged_profile, "bench-profile", True, profile=sums)
-            w["profile" + width].append(slots)
+            _, _, _, race, slots = install(staged_profile, "bench-profile", True, profile=sums)
+            profiles[width].append(slots)
             w["profiled" + width].append(race)
         for staged in (staged_big, staged_small, staged_nsis, staged_profile):
             shutil.rmtree(os.path.dirname(staged))
         run([session, "stop"])
 
-    profiles = {k: w.pop(k) for k in list(w) if k.startswith("profile") and not k.startswith("profiled")}
     m = medians({**t, **p, **w})
     mib = content_bytes / (1 << 20)
     payload_mib = os.path.getsize(payload) / (1 << 20)
@@ -609,7 +610,7 @@ def main():
          f"{m['gzip'] / m['pack']:.2f}", ">= 1.7"),
         ("packer memory", f"peak resident memory of pack on {os.cpu_count()} cores: {m['packmem'] / 1024:.0f} MiB "
                           f"for {mib:.0f} MiB of content, {m['packmem2'] / 1024:.0f} MiB for {2 * mib:.0f} MiB (the same "
-                          f"files twice); finished streams wait within a budget of 128 MiB",
+                          f"files twice); finished streams wait within the packer's fixed budget",
          f"{m['packmem2'] / m['packmem']:.2f}", "bounded"),
         ("size", f"empty i686 setup.exe {whole} B, sections but .rsrc {code_data} B; "
                  f"anchors: NSIS stub 55,808 B (39,936 code+data), 7zSD.sfx ~118 KB, Inno loader ~200 KB+",
