@@ -32,22 +32,25 @@ void compose_command_line(char* block, const char* directory, const char* file,
 }
 
 void compose_working_directory(char* block, const char* directory) {
-    char* end = copy_text(block, directory);
-    const bool drive_root = end - block == 3 && block[1] == ':' && is_separator(block[2]);
-    if (end > block && is_separator(end[-1]) && !drive_root) end[-1] = 0;
+    const char* end = copy_text(block, directory);
+    const bool drive_root = end - block == 3 && !is_lead_byte(static_cast<unsigned char>(block[0])) &&
+                            block[1] == ':' && is_separator(block[2]);
+    if (!drive_root) drop_trailing_separator(block);
 }
 
 const char* next_argument(const char* line, char* destination, const char* limit) {
     while (*line == ' ' || *line == '\t') ++line;
     if (*line == 0) return nullptr;
     int quoted = 0;
-    for (; *line != 0 && (quoted || (*line != ' ' && *line != '\t')); ++line) {
+    while (*line != 0 && (quoted || (*line != ' ' && *line != '\t'))) {
+        const char* next = next_character(line);
         if (*line == '"') {
             quoted = !quoted;
-            continue;
+        } else {
+            if (limit - destination <= next - line) return nullptr;
+            while (line < next) *destination++ = *line++;
         }
-        if (limit - destination < 2) return nullptr;
-        *destination++ = *line;
+        line = next;
     }
     if (destination >= limit) return nullptr;
     *destination = 0;

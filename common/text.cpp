@@ -1,15 +1,58 @@
 #include "common/text.h"
 
+namespace {
+
+// Zero until set: no constructor runs before the setup's entry point.
+unsigned char g_lead_bytes[256];
+
+// The terminator of text; *last becomes its last character (text itself
+// when it is empty).
+const char* find_end(const char* text, const char** last) {
+    *last = text;
+    const char* p = text;
+    while (*p != 0) {
+        *last = p;
+        p = next_character(p);
+    }
+    return p;
+}
+
+}  // namespace
+
+void set_lead_bytes(unsigned char first, unsigned char last) {
+    for (unsigned b = first; b <= last; ++b) g_lead_bytes[b] = 1;
+}
+
+void clear_lead_bytes() {
+    for (unsigned char& b : g_lead_bytes) b = 0;
+}
+
+int is_lead_byte(unsigned char byte) { return g_lead_bytes[byte]; }
+
+const char* next_character(const char* p) {
+    if (*p == 0) return p;
+    return is_lead_byte(static_cast<unsigned char>(*p)) && p[1] != 0 ? p + 2 : p + 1;
+}
+
 unsigned char fold_ascii_lower(unsigned char byte) {
     return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + 32) : byte;
 }
 
 int equals_ignore_case_n(const char* a, const char* b, int n) {
+    // A second byte is compared as it is: it may look like an ASCII capital.
+    int trail = 0;
     for (int k = 0; k < n; ++k) {
         const unsigned char x = static_cast<unsigned char>(a[k]);
         const unsigned char y = static_cast<unsigned char>(b[k]);
         if (x == 0 && y == 0) return 1;
-        if (fold_ascii_lower(x) != fold_ascii_lower(y)) return 0;
+        if (trail) {
+            if (x != y) return 0;
+            trail = 0;
+        } else {
+            // A lead byte is no capital: equal after folding means equal.
+            if (fold_ascii_lower(x) != fold_ascii_lower(y)) return 0;
+            trail = is_lead_byte(x);
+        }
     }
     return 1;
 }
@@ -31,8 +74,9 @@ unsigned text_length(const char* text) {
 int is_separator(char c) { return c == '\\' || c == '/'; }
 
 char* ensure_trailing_separator(char* text) {
-    char* end = text + text_length(text);
-    if (end == text || is_separator(end[-1])) return end;
+    const char* last = nullptr;
+    char* end = const_cast<char*>(find_end(text, &last));
+    if (end == text || is_separator(*last)) return end;
     end[0] = '\\';
     end[1] = 0;
     return end + 1;
@@ -40,10 +84,34 @@ char* ensure_trailing_separator(char* text) {
 
 const char* after_last_separator(const char* path) {
     const char* name = path;
-    for (const char* p = path; *p != 0; ++p) {
+    for (const char* p = path; *p != 0; p = next_character(p)) {
         if (is_separator(*p)) name = p + 1;
     }
     return name;
+}
+
+int ends_with_separator(const char* text) {
+    const char* last = nullptr;
+    return find_end(text, &last) != text && is_separator(*last) ? 1 : 0;
+}
+
+char* drop_trailing_separator(char* text) {
+    const char* last = nullptr;
+    char* end = const_cast<char*>(find_end(text, &last));
+    if (end == text || !is_separator(*last)) return end;
+    char* separator = const_cast<char*>(last);
+    *separator = 0;
+    return separator;
+}
+
+unsigned trimmed_length(const char* text) {
+    const char* kept = text;
+    for (const char* p = text; *p != 0;) {
+        const char* next = next_character(p);
+        if (!is_separator(*p)) kept = next;
+        p = next;
+    }
+    return static_cast<unsigned>(kept - text);
 }
 
 char* copy_text_within(char* destination, const char* limit, const char* source) {
@@ -56,8 +124,9 @@ char* copy_text_within(char* destination, const char* limit, const char* source)
 }
 
 char* ensure_trailing_separator_within(char* text, const char* limit) {
-    char* end = text + text_length(text);
-    if (end == text || is_separator(end[-1])) return end;
+    const char* last = nullptr;
+    char* end = const_cast<char*>(find_end(text, &last));
+    if (end == text || is_separator(*last)) return end;
     if (limit - end < 2) return nullptr;
     end[0] = '\\';
     end[1] = 0;
@@ -68,9 +137,18 @@ char* join_texts_cut(char* destination, const char* limit,
                      const char* first, const char* second, const char* third) {
     const char* pieces[3] = {first, second, third};
     char* end = destination;
+    int full = 0;
     for (const char* piece : pieces) {
         if (piece == nullptr) continue;
-        while (*piece != 0 && limit - end > 1) *end++ = *piece++;
+        while (!full && *piece != 0) {
+            const char* next = next_character(piece);
+            // The terminator needs its byte too.
+            if (limit - end <= next - piece) {
+                full = 1;
+                break;
+            }
+            while (piece < next) *end++ = *piece++;
+        }
     }
     if (end < limit) *end = 0;
     return end;

@@ -9,14 +9,37 @@ constexpr unsigned kPathCapacity = 2000;
 // Whole-text comparison count for equals_ignore_case_n.
 constexpr int kWholeText = 0x10000000;
 
+// Lead bytes of the system's ANSI code page. On Japanese, Chinese and Korean
+// Windows a lead byte and the byte after it are one character, and that
+// second byte may be "\" or an ASCII letter: every walk through a text goes
+// forward a character at a time and judges a character by its first byte.
+// Until lead bytes are set, every byte is a character of its own, as on
+// every single-byte code page.
+void set_lead_bytes(unsigned char first, unsigned char last);
+void clear_lead_bytes();
+int is_lead_byte(unsigned char byte);
+// The character after the one at p; p itself at the terminator. A lead byte
+// right before the terminator is a character of its own.
+const char* next_character(const char* p);
+inline char* next_character(char* p) {
+    return const_cast<char*>(next_character(static_cast<const char*>(p)));
+}
+
 unsigned char fold_ascii_lower(unsigned char byte);
 int equals_ignore_case_n(const char* a, const char* b, int n);
 char* copy_text(char* destination, const char* source);
 unsigned text_length(const char* text);
 char* ensure_trailing_separator(char* text);
+// Whether the character that begins with c is "\" or "/".
 int is_separator(char c);
 // The position after the last "\" or "/" of path, or path itself.
 const char* after_last_separator(const char* path);
+// 1 when the last character of text is "\" or "/".
+int ends_with_separator(const char* text);
+// Removes one trailing "\" or "/"; answers the terminator's position.
+char* drop_trailing_separator(char* text);
+// The number of bytes before text's trailing separators, however many.
+unsigned trimmed_length(const char* text);
 
 // Bounded compositions. `limit` is one past the last byte the destination may
 // use. They answer the new terminator's position, or null when the result
@@ -24,7 +47,7 @@ const char* after_last_separator(const char* path);
 char* copy_text_within(char* destination, const char* limit, const char* source);
 char* ensure_trailing_separator_within(char* text, const char* limit);
 // Joins three texts (null counts as empty) at destination, cutting the result
-// where the space ends. Answers the terminator's position (always written,
+// where the space ends, never inside a character. Answers the terminator's position (always written,
 // provided destination < limit).
 char* join_texts_cut(char* destination, const char* limit,
                      const char* first, const char* second, const char* third);

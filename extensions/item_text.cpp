@@ -3,9 +3,13 @@
 #include "common/text.h"
 
 void trim_trailing_blanks(char* text) {
-    unsigned n = text_length(text);
-    while (n > 0 && text[n - 1] == ' ') --n;
-    text[n] = 0;
+    char* kept = text;
+    for (char* p = text; *p != 0;) {
+        char* next = next_character(p);
+        if (*p != ' ') kept = next;
+        p = next;
+    }
+    *kept = 0;
 }
 
 void write_translation_digits(char* eight, unsigned language, unsigned code_page) {

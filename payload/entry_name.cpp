@@ -53,13 +53,16 @@ EntryNameProblem check_entry_name(const char* name, unsigned length, bool strict
             return kNameForbiddenChar;
         }
     }
+    // Components as Windows splits them: a second byte that looks like a
+    // separator belongs to its character.
     unsigned start = 0;
-    for (unsigned i = 0; i <= length; ++i) {
+    for (unsigned i = 0; i <= length;) {
         if (i == length || is_separator(name[i])) {
             const EntryNameProblem problem = check_component(name + start, i - start, strict);
             if (problem != kNameSafe) return problem;
             start = i + 1;
         }
+        i += i + 1 < length && is_lead_byte(static_cast<unsigned char>(name[i])) ? 2 : 1;
     }
     return kNameSafe;
 }

@@ -46,7 +46,7 @@ int write_piece(void* context, const unsigned char* bytes, unsigned count) {
 // Creates each directory of the writable `text`, cutting it for a moment at
 // every separator; the text is whole again afterwards.
 void create_chain_in_place(char* text) {
-    for (char* p = text;; ++p) {
+    for (char* p = text;; p = next_character(p)) {
         const char c = *p;
         if (c == 0 || is_separator(c)) {
             *p = 0;
@@ -62,11 +62,14 @@ void create_chain_in_place(char* text) {
 // PathBuffer (reported like a file that cannot be created) or no memory was
 // left (already reported).
 int create_entry_directories(const PayloadEntry& entry, int* reported) {
-    unsigned length = entry.name_length;
-    while (length > 0 && entry.name[length - 1] != '\\') --length;
+    unsigned length = 0;  // up to the last backslash, itself excluded
+    for (unsigned i = 0; i < entry.name_length;) {
+        const unsigned char c = static_cast<unsigned char>(entry.name[i]);
+        if (c == '\\') length = i;
+        i += is_lead_byte(c) && i + 1 < entry.name_length ? 2 : 1;
+    }
     if (length == 0) return 1;
     PROFILE_SPAN(kProfileDirectories);
-    --length;  // the backslash itself
     if (length > kPathCapacity) return 0;
     char* directory = static_cast<char*>(alloc_or_report(kPathBufferSize));
     if (directory == nullptr) {

@@ -33,10 +33,8 @@ char* compose_in_folder(char* buffer, const char* limit, const char* folder, con
 }
 
 char* compose_without_trailing_separator(char* buffer, const char* limit, const char* directory) {
-    char* end = copy_text_within(buffer, limit, directory);
-    if (end == nullptr) return nullptr;
-    if (end != buffer && is_separator(end[-1])) *--end = 0;
-    return end;
+    if (copy_text_within(buffer, limit, directory) == nullptr) return nullptr;
+    return drop_trailing_separator(buffer);
 }
 
 char* append_product_folder(char* text, const char* limit) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/code_page.h"
 #include "common/globals.h"
 #include "common/memory.h"
 #include "common/messages.h"
@@ -106,6 +107,7 @@ unsigned exit_code_for(long long dialog_result) {
 void setup_main() {
     PROFILE_ONLY(profile_mark());  // the first stamp also takes the loader's share
     unsigned exit_code = kExitNotFinished;
+    use_system_code_page();
     g_setup.process_heap = GetProcessHeap();
     g_setup.module_instance = GetModuleHandleA(nullptr);
 

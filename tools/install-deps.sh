@@ -9,7 +9,7 @@ set -eu
 packages="cmake make g++ zlib1g-dev googletest
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools
 wine wine64 wine32:i386 xvfb python3 python3-pefile liblnk-utils imagemagick
-clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl"
+clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl locales"
 if [ "${1:-}" = bench ]; then
     packages="$packages nsis"
 fi
@@ -36,6 +36,26 @@ if [ -n "$missing" ]; then
     apt-get update -qq
     # shellcheck disable=SC2086
     apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
+
+# The end-to-end tests run the setup on Japanese, Traditional Chinese and
+# German systems: Wine takes the ANSI code page from the process's locale,
+# and where the locale is missing it garbles non-ASCII command lines instead
+# of failing. Scenarios whose locale is missing report SKIP.
+missing_locales=""
+for l in ja_JP zh_TW de_DE; do
+    locale -a 2>/dev/null | grep -qx "$l.utf8" || missing_locales="$missing_locales $l"
+done
+if [ -n "$missing_locales" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "install-deps: locales missing:$missing_locales (run as root to make them)" >&2
+    else
+        echo "install-deps: making the locales$missing_locales"
+        for l in $missing_locales; do
+            grep -qx "$l.UTF-8 UTF-8" /etc/locale.gen || echo "$l.UTF-8 UTF-8" >> /etc/locale.gen
+        done
+        locale-gen >/dev/null || echo "install-deps: locale-gen failed" >&2
+    fi
 fi
 
 sh "$(dirname "$0")/enable-i386.sh"

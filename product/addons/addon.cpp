@@ -14,7 +14,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (n == 0 || n >= MAX_PATH) return 1;
     char directory[MAX_PATH];
     std::strcpy(directory, path);
-    char* slash = std::strrchr(directory, '\\');
+    // Walked by characters: on Japanese and Chinese Windows the second byte
+    // of a character in a folder's name can be a backslash.
+    char* slash = nullptr;
+    for (char* p = directory; *p != 0; p = CharNextA(p)) {
+        if (*p == '\\') slash = p;
+    }
     if (slash == nullptr) return 1;
     slash[1] = 0;
 

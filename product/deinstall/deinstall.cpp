@@ -14,6 +14,7 @@
 // stay small without stack probes.
 #include <windows.h>
 
+#include "common/code_page.h"
 #include "common/command_line.h"
 #include "common/globals.h"
 #include "common/messages.h"
@@ -55,8 +56,10 @@ constexpr int kExitFailed = 2;
 int say(unsigned flags, const char* format, const char* directory, int count = 0) {
     static char path[kPathBufferSize];
     if (copy_text_within(path, path + sizeof path, directory) == nullptr) path[0] = 0;
-    unsigned length = text_length(path);
-    while (length > 1 && is_separator(path[length - 1]) && path[length - 2] != ':') path[--length] = 0;
+    // A root keeps its separator: "C:\\", "\\".
+    unsigned length = trimmed_length(path);
+    if (path[length] != 0 && (length == 0 || (length == 2 && path[1] == ':'))) ++length;
+    path[length] = 0;
     static char text[kPathBufferSize + 512];
     const char* const limit = text + sizeof text;
     char* at = text;
@@ -185,6 +188,7 @@ int deinstall_main() {
 }  // namespace
 
 extern "C" void __stdcall deinstall_entry() {
+    use_system_code_page();
     // ole32 from the system directory first, as the setup does: system
     // libraries loaded later that import it by name then take the module
     // already loaded instead of looking for one beside this program.

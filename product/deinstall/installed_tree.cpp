@@ -44,13 +44,30 @@ int delete_file(const char* path) {
 void remove_parent_folders(const char* directory, const char* entry) {
     static char path[kPathBufferSize];
     if (join_texts_within(path, path + sizeof path, directory, entry, nullptr) == nullptr) return;
-    const unsigned base = text_length(directory);
-    for (unsigned i = text_length(path); i > base; --i) {
-        if (is_separator(path[i - 1])) {
-            path[i - 1] = 0;
-            RemoveDirectoryA(path);
+    char* const base = path + text_length(directory);
+    for (;;) {
+        char* last = nullptr;
+        for (char* p = base; *p != 0; p = next_character(p)) {
+            if (is_separator(*p)) last = p;
+        }
+        if (last == nullptr) break;
+        *last = 0;
+        RemoveDirectoryA(path);
+    }
+}
+
+// Where path's last components spell `folder`, or null. Found walking
+// forward, so that only a whole separator character begins them.
+const char* trailing_components(const char* path, const char* folder) {
+    const char* const end = path + text_length(path);
+    const unsigned length = text_length(folder);
+    for (const char* p = path; *p != 0; p = next_character(p)) {
+        if (is_separator(*p) && static_cast<unsigned>(end - p - 1) == length &&
+            equals_ignore_case_n(p + 1, folder, kWholeText)) {
+            return p + 1;
         }
     }
+    return nullptr;
 }
 
 }  // namespace
@@ -108,16 +125,11 @@ int remove_installed_files(const char* directory) {
 void remove_product_folder(const char* folder) {
     static char path[kPathBufferSize];
     if (copy_text_within(path, path + sizeof path, folder) == nullptr) return;
-    unsigned length = text_length(path);
-    while (length > 0 && is_separator(path[length - 1])) path[--length] = 0;
+    path[trimmed_length(path)] = 0;
     if (!RemoveDirectoryA(path)) return;
-    const unsigned product = text_length(kProductFolder);
-    if (length <= product || !is_separator(path[length - product - 1]) ||
-        !equals_ignore_case_n(path + length - product, kProductFolder, kWholeText)) {
-        return;
-    }
+    const char* const found = trailing_components(path, kProductFolder);
+    if (found == nullptr) return;
     // The maker folder: the product folder's first component.
-    const char* inner = after_last_separator(kProductFolder);
-    path[length - text_length(inner) - 1] = 0;
+    path[found - path + (after_last_separator(kProductFolder) - kProductFolder) - 1] = 0;
     RemoveDirectoryA(path);
 }

@@ -127,11 +127,9 @@ int is_registered_installation(const char* directory) {
                    sizeof recorded)) {
         return 0;
     }
-    unsigned length = text_length(recorded);
-    while (length > 0 && is_separator(recorded[length - 1])) --length;
-    unsigned other = text_length(directory);
-    while (other > 0 && is_separator(directory[other - 1])) --other;
-    return length == other && equals_ignore_case_n(recorded, directory, static_cast<int>(length));
+    const unsigned length = trimmed_length(recorded);
+    return length == trimmed_length(directory) &&
+           equals_ignore_case_n(recorded, directory, static_cast<int>(length));
 }
 
 int read_recorded_link_dir(char* out) {

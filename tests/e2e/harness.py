@@ -5,8 +5,10 @@ and the checks made from the Linux side (files, registry, links, programs
 that ran).
 
 A scenario file registers its cases with @scenario (or @scenario_for("win64")
-for a case that only a prefix of that width can hold) and ends with
-`sys.exit(harness.main())`; it is run as
+for a case that only a prefix of that width can hold, or
+@scenario_in("japanese", ...) for a case that also runs on Windows of those
+languages, as NAME_in_LANGUAGE) and ends with `sys.exit(harness.main())`; it
+is run as
 
     FILE.py BUILD_DIR SCENARIO     run one scenario
     FILE.py BUILD_DIR --list       name every scenario of this tree
@@ -50,18 +52,56 @@ def check(condition, what):
         raise Failure(what)
 
 
+class Language:
+    """A Windows of another language. Wine takes the ANSI code page from the
+    locale (programs' texts and files), and the OEM one with it (what Wine's
+    console tools print); the names are those the setup meets there: the
+    download folder it is started from, the destination typed on page 1, and
+    the folder that holds the user's Start-menu programs and desktop."""
+
+    def __init__(self, locale, ansi, oem, download, destination, shell_parent):
+        self.locale, self.ansi, self.oem = locale, ansi, oem
+        self.download, self.destination, self.shell_parent = download, destination, shell_parent
+
+
+# In code pages 932 and 950 the second byte of 表, ソ, 許 and 功 is 0x5C, "\".
+LANGUAGES = {
+    "japanese": Language("ja_JP.UTF-8", "cp932", "cp932", "ソフト", r"C:\Apps\表", "表示"),
+    "traditional_chinese": Language("zh_TW.UTF-8", "cp950", "cp950", "許可", r"C:\Apps\許功",
+                                    "功能"),
+    "german": Language("de_DE.UTF-8", "cp1252", "cp850", "Übertragungen", r"C:\Programme\Müller",
+                       "Persönlich"),
+}
+# The language of the running scenario; None: the prefix's own, in which
+# every name a scenario uses is ASCII.
+LANGUAGE = None
+
+
+def codec():
+    """The ANSI code page's codec: programs' output, the files they write."""
+    return LANGUAGE.ansi if LANGUAGE else "utf-8"
+
+
+def console_codec():
+    return LANGUAGE.oem if LANGUAGE else "utf-8"
+
+
 def env():
     e = dict(os.environ)
     e.update(WINEPREFIX=PREFIX, HOME=os.path.join(ROOT, "home"), WINEDEBUG="-all",
              WINEDLLOVERRIDES="mscoree,mshtml=")
+    if LANGUAGE:
+        e["LC_ALL"] = LANGUAGE.locale
     if not e.get("DISPLAY") and os.path.exists(os.path.join(ROOT, "display")):
         e["DISPLAY"] = open(os.path.join(ROOT, "display")).read().strip()
     return e
 
 
-def wine(*args, extra_env=None, timeout=120):
+def wine(*args, extra_env=None, timeout=120, codec=None):
     """Runs a Windows program. Its output goes through files, not pipes: a
-    player that the setup starts inherits them and outlives the run."""
+    player that the setup starts inherits them and outlives the run. Its
+    output is read in `codec`, by default that of Wine's console tools."""
+    codec = codec or console_codec()
     e = env()
     if extra_env:
         e.update(extra_env)
@@ -71,8 +111,8 @@ def wine(*args, extra_env=None, timeout=120):
         out.seek(0)
         err.seek(0)
         return subprocess.CompletedProcess(done.args, done.returncode,
-                                           out.read().decode(errors="replace"),
-                                           err.read().decode(errors="replace"))
+                                           out.read().decode(codec, errors="replace"),
+                                           err.read().decode(codec, errors="replace"))
 
 
 def windows(path):
@@ -92,13 +132,39 @@ def user_dir():
     return os.path.join(C, "users", users[0])
 
 
-def programs_group():
+def programs_folder():
+    if LANGUAGE:
+        return os.path.join(user_dir(), LANGUAGE.shell_parent, "Programs")
     return os.path.join(user_dir(), "AppData", "Roaming", "Microsoft", "Windows", "Start Menu",
-                        "Programs", "Quenvale", "Quenvale Tonvaro")
+                        "Programs")
+
+
+def programs_group():
+    return os.path.join(programs_folder(), "Quenvale", "Quenvale Tonvaro")
 
 
 def desktop():
+    if LANGUAGE:
+        return os.path.join(user_dir(), LANGUAGE.shell_parent, "Desktop")
     return os.path.join(user_dir(), "Desktop")
+
+
+def destination():
+    """Where the scenario installs: the proposed directory, or the language's."""
+    return LANGUAGE.destination if LANGUAGE else DEFAULT_DESTINATION
+
+
+def choose_destination():
+    """The steps on page 1 that make destination() the destination."""
+    return ["type", WIZARD, DESTINATION, LANGUAGE.destination] if LANGUAGE else []
+
+
+def link_target(link):
+    """The path a shell link starts, as lnkinfo reads it in the code page."""
+    page = "windows-" + codec()[2:] if LANGUAGE else "windows-1252"
+    out = subprocess.run(["lnkinfo", "-c", page, link], capture_output=True).stdout
+    m = re.search(r"^\s*Local path\s*: (.*)$", out.decode(errors="replace"), re.M)
+    return m.group(1) if m else None
 
 
 def quick_launch():
@@ -149,9 +215,13 @@ def reset(scenario):
             os.unlink(path)
 
 
+def download_folder(scenario):
+    return os.path.join(C, "e2e", scenario, *([LANGUAGE.download] if LANGUAGE else []))
+
+
 def stage(scenario, addons=(), setup="setup.exe"):
     """The setup program in a download folder of its own, add-ons beside it."""
-    folder = os.path.join(C, "e2e", scenario)
+    folder = download_folder(scenario)
     os.makedirs(folder, exist_ok=True)
     shutil.copy(os.path.join(BUILD, setup), os.path.join(folder, "setup.exe"))
     for addon in addons:
@@ -163,7 +233,7 @@ def drive(setup, *steps, cwd=None, expect_ok=True, timeout=90):
     args = [os.path.join(BUILD, "tonvaro-driver.exe"), "--timeout", str(timeout)]
     if cwd:
         args += ["--cwd", cwd]
-    result = wine(*args, windows(setup), *steps, timeout=timeout + 30)
+    result = wine(*args, windows(setup), *steps, timeout=timeout + 30, codec=codec())
     print(result.stdout, end="")
     if expect_ok:
         check(result.returncode == 0, "the driver reported a failed step")
@@ -181,6 +251,10 @@ def opened_urls():
     return [line.strip().strip('"') for line in open(URLS) if line.strip()]
 
 
+# How reg names a key's default value in each language.
+DEFAULT_VALUE_NAMES = {"(Default)", "(既定)", "(預設)", "(Standard)"}
+
+
 def reg_values(key):
     """{name: (type, data)} of a key, read with Wine's reg tool."""
     result = wine("reg", "query", key)
@@ -188,7 +262,7 @@ def reg_values(key):
     for line in result.stdout.splitlines():
         m = re.match(r"^    (.*?)    (REG_\w+)    ?(.*)$", line)
         if m:
-            name = "" if m.group(1) == "(Default)" else m.group(1)
+            name = "" if m.group(1) in DEFAULT_VALUE_NAMES else m.group(1)
             values[name] = (m.group(2), m.group(3))
     return values
 
@@ -312,6 +386,60 @@ def scenario_for(arch):
     def register(function):
         return scenario(function) if arch == ARCH else function
     return register
+
+
+def scenario_in(*languages):
+    """A scenario that runs as it is and once more on Windows of each of
+    these languages."""
+    def register(function):
+        for language in languages:
+            SCENARIOS[f"{function.__name__}_in_{language}"] = \
+                lambda name, l=LANGUAGES[language]: run_in(l, function, name)
+        return scenario(function)
+    return register
+
+
+SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer"
+
+
+def run_in(language, function, name):
+    """Runs a scenario on Windows of that language: Wine's processes in its
+    locale, the programs folder and the desktop under a folder named in it
+    (the prefix's shell folders point there for the scenario), and the parent
+    of its destination there already, as the user's own."""
+    made = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    wanted = language.locale.replace("UTF-8", "utf8")
+    if wanted not in made:
+        raise Skip(f"SKIP: the locale {language.locale} is missing on this machine "
+                   "(tools/install-deps.sh makes it when run as root)")
+    global LANGUAGE
+    LANGUAGE = language
+    saved = {}
+    try:
+        for key in ["User Shell Folders", "Shell Folders"]:
+            values = reg_values(rf"{SHELL_FOLDERS}\{key}")
+            saved[key] = {v: values[v] for v in ["Programs", "Desktop"]}
+        os.makedirs(programs_folder(), exist_ok=True)
+        os.makedirs(desktop(), exist_ok=True)
+        os.makedirs(os.path.dirname(linux(destination())), exist_ok=True)
+        set_shell_folders({key: {"Programs": (kind, windows(programs_folder())),
+                                 "Desktop": (kind, windows(desktop()))}
+                           for key, kind in [("User Shell Folders", "REG_EXPAND_SZ"),
+                                             ("Shell Folders", "REG_SZ")]})
+        function(name)
+    finally:
+        if saved:
+            set_shell_folders(saved)
+        for path in [os.path.join(user_dir(), language.shell_parent),
+                     os.path.dirname(linux(destination()))]:
+            shutil.rmtree(path, ignore_errors=True)
+        LANGUAGE = None
+
+
+def set_shell_folders(values):
+    for key, folders in values.items():
+        for name, (kind, data) in folders.items():
+            wine("reg", "add", rf"{SHELL_FOLDERS}\{key}", "/v", name, "/t", kind, "/d", data, "/f")
 
 
 def main():

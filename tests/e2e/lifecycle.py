@@ -31,7 +31,7 @@ REGISTRY_NOISE = re.compile(r"\\Software\\Wine(\\|$)|\\(MuiCache|ShellNoRoam|Bag
 # uninstaller's copy there is checked on its own), and the Linux menu entries
 # that Wine's menu builder makes beside every desktop link.
 TREE_NOISE = re.compile(r"^(windows|users/[^/]+/Temp)(/|$)|"
-                        r"^users/[^/]+/Desktop/.*\.desktop$", re.I)
+                        r"^users/[^/]+/(.+/)?Desktop/[^/]*\.desktop$", re.I)
 
 
 def registry():
@@ -96,13 +96,17 @@ def compare(before, after, made_by_user=()):
 
 
 def install(name, destination=None, setup=None):
-    setup = setup or os.path.join(C, "e2e", name, "setup.exe")
+    """Installs from the staged setup into `destination`, or where the
+    scenario's language installs."""
+    setup = setup or os.path.join(download_folder(name), "setup.exe")
     steps = to_destination_page()
     if destination:
         steps += ["type", WIZARD, DESTINATION, destination]
+    else:
+        steps += choose_destination()
     drive(setup, *steps, *through_to_complete(False),
           "click", WIZARD, START_BOX, "click", WIZARD, EXIT, *ADDON_OFFER, "exit", "0")
-    return linux(destination or DEFAULT_DESTINATION)
+    return linux(destination or harness.destination())
 
 
 def removal_copies():
@@ -146,7 +150,7 @@ def link_points_at(link, directory):
     return (windows(directory) + "\\Zaphio.exe").encode().lower() in open(link, "rb").read().lower()
 
 
-@scenario
+@scenario_in("japanese", "traditional_chinese")
 def uninstall_leaves_only_what_the_user_made(name):
     set_foreign_association()
     os.makedirs(quick_launch())

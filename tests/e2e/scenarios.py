@@ -10,31 +10,43 @@ import time
 import harness
 from harness import *  # noqa: F401,F403  the shared steps and checks
 
-@scenario
+@scenario_in("japanese", "german")
 def typical_run(name):
     setup = stage(name, addons=["pictavo"])
     drive(setup, *to_destination_page(),
-          "text", DESTINATION, DEFAULT_DESTINATION,
+          "text", DESTINATION, DEFAULT_DESTINATION, *choose_destination(),
           *through_to_complete(True),
           "checked", START_BOX, "1", "visible", START_BOX, "1",
           "click", WIZARD, EXIT, *ADDON_OFFER, "exit", "0")
-    installed = linux(DEFAULT_DESTINATION)
+    target = destination()
+    installed = linux(target)
     same_tree(payload_files(setup), installed)
+    # A directory cut short at a byte that only looks like "\" would stand
+    # beside it.
+    check(os.listdir(os.path.dirname(installed)) == [os.path.basename(installed)],
+          f"beside the destination: {os.listdir(os.path.dirname(installed))}")
     check(os.path.isfile(os.path.join(installed, "Installer", "setup.exe")), "no installer copy")
     app = reg_values(r"HKCU\Software\Quenvale\Quenvale Tonvaro")
-    check(app.get("AppDir") == ("REG_SZ", DEFAULT_DESTINATION), f"AppDir {app.get('AppDir')}")
+    check(app.get("AppDir") == ("REG_SZ", target), f"AppDir {app.get('AppDir')}")
+    check(app.get("LinkDir") == ("REG_SZ", windows(programs_group())), f"LinkDir {app.get('LinkDir')}")
     check(app.get("PlayerVersion", ("",))[0] == "REG_DWORD", "PlayerVersion")
-    check(app.get("InstallerPath") == ("REG_SZ", DEFAULT_DESTINATION + r"\Installer\setup.exe"),
+    check(app.get("InstallerPath") == ("REG_SZ", target + r"\Installer\setup.exe"),
           f"InstallerPath {app.get('InstallerPath')}")
     uninstall = reg_values(r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quenvale Tonvaro")
-    check(uninstall.get("UninstallString") == ("REG_SZ", DEFAULT_DESTINATION + r"\Deinstall.exe"),
-          "UninstallString")
-    for link in ["Quenvale Tonvaro.lnk", "Help topics for Quenvale Tonvaro.lnk",
-                 "Uninstall Quenvale Tonvaro.lnk", "Visit Quenvale Tonvaro Website.url"]:
-        check(os.path.isfile(os.path.join(programs_group(), link)), f"no {link}")
-    check(os.path.isfile(os.path.join(desktop(), "Quenvale Tonvaro.lnk")), "no desktop link")
-    log = open(os.path.join(C, "e2e", name, "addons-ran.log")).read()
-    check("pictavo-setup.exe\" -ZaphioSetup" in log, f"the add-on log: {log!r}")
+    check(uninstall.get("UninstallString") == ("REG_SZ", target + r"\Deinstall.exe"),
+          f"UninstallString {uninstall.get('UninstallString')}")
+    for link, program in [("Quenvale Tonvaro.lnk", "Zaphio.exe"),
+                          ("Help topics for Quenvale Tonvaro.lnk", "Zaphio.chm"),
+                          ("Uninstall Quenvale Tonvaro.lnk", "Deinstall.exe")]:
+        started = link_target(os.path.join(programs_group(), link))
+        check(started == target + "\\" + program, f"{link} starts {started}")
+    check(os.path.isfile(os.path.join(programs_group(), "Visit Quenvale Tonvaro Website.url")),
+          "no Visit Quenvale Tonvaro Website.url")
+    started = link_target(os.path.join(desktop(), "Quenvale Tonvaro.lnk"))
+    check(started == target + r"\Zaphio.exe", f"the desktop link starts {started}")
+    log = open(os.path.join(os.path.dirname(setup), "addons-ran.log"), encoding=codec()).read()
+    ran = f'"{windows(os.path.dirname(setup))}\\pictavo-setup.exe" -ZaphioSetup'
+    check(log.splitlines() == [ran], f"the add-on log: {log!r}")
     # The player was started on Close.
     for _ in range(50):
         if player_running():
