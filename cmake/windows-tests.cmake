@@ -26,6 +26,11 @@ else()
     set(TONVARO_WINEARCH win64)
 endif()
 
+# Both programs of both widths declare themselves to Windows Vista and later.
+add_test(NAME static.manifests
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_manifest.py
+        $<TARGET_FILE:setup> $<TARGET_FILE:tonvaro-deinstall>)
+
 # 32-bit Wine runs only where the machine executes 32-bit programs
 # (tools/enable-i386.sh). Elsewhere the tests cannot even be listed: each
 # Windows test program is then one test, which the session skips.

@@ -104,6 +104,7 @@ target_compile_options(setup_shell PRIVATE
 target_compile_definitions(setup_shell PRIVATE ${TONVARO_SETUP_DEFINES})
 set_property(SOURCE setup/setup.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/setup/ids.h
+    ${CMAKE_SOURCE_DIR}/setup/tonvaro.manifest
     ${CMAKE_SOURCE_DIR}/setup/art/header-left.bmp
     ${CMAKE_SOURCE_DIR}/setup/art/header-right.bmp
     ${CMAKE_SOURCE_DIR}/setup/art/box-empty.ico

@@ -18,6 +18,7 @@ add_executable(tonvaro-deinstall WIN32
     ${TONVARO_PRODUCT_SOURCE}/deinstall/link_cleanup.cpp
     ${TONVARO_PRODUCT_SOURCE}/deinstall/registration_cleanup.cpp
     ${TONVARO_PRODUCT_SOURCE}/deinstall/self_removal.cpp
+    ${TONVARO_PRODUCT_SOURCE}/deinstall/deinstall.rc
     ${CMAKE_SOURCE_DIR}/common/freestanding.cpp
     ${deinstall_list_include})
 set_target_properties(tonvaro-deinstall PROPERTIES
@@ -26,8 +27,11 @@ set_target_properties(tonvaro-deinstall PROPERTIES
     LINKER_LANGUAGE CXX)
 target_include_directories(tonvaro-deinstall PRIVATE ${CMAKE_SOURCE_DIR}
     ${CMAKE_CURRENT_BINARY_DIR}/deinstall-generated)
-target_compile_options(tonvaro-deinstall PRIVATE ${TONVARO_WIN_WARNINGS} ${TONVARO_SETUP_FLAGS})
+target_compile_options(tonvaro-deinstall PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:${TONVARO_WIN_WARNINGS} ${TONVARO_SETUP_FLAGS}>)
 target_link_options(tonvaro-deinstall PRIVATE -Wl,-e,${TONVARO_DEINSTALL_ENTRY}
     ${TONVARO_FREESTANDING_LINK_OPTIONS})
 target_link_libraries(tonvaro-deinstall PRIVATE setup_core -lkernel32 -luser32 -ladvapi32 -luuid
     -lgcc)
+set_property(SOURCE ${TONVARO_PRODUCT_SOURCE}/deinstall/deinstall.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_SOURCE_DIR}/setup/tonvaro.manifest)

@@ -4,7 +4,8 @@ installs): the import table equals the reviewed list, only the allowed
 system DLLs are imported, the subsystem version is 4.0, no time stamp of the
 build is left in the file, code and data stay within their budget, and the
 resources (the payload) start at a page-aligned file offset, which Wine
-needs to map them instead of reading them whole at start.
+needs to map them instead of reading them whole at start (only where they
+hold a payload).
 
     check_pe.py PROGRAM REVIEWED_IMPORTS [BUDGET_BYTES]"""
 import sys
@@ -59,8 +60,12 @@ def main() -> int:
                         if section.Name.rstrip(b"\0") != b".rsrc")
     if code_and_data > budget:
         problems.append(f"code and data take {code_and_data} bytes, over the budget of {budget}")
+    # Only a payload is worth a gap before the resources.
+    resource_types = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    carries_payload = resource_types is not None and any(
+        str(entry.name) == "RAWDATA" for entry in resource_types.entries)
     for section in pe.sections:
-        if section.Name.rstrip(b"\0") == b".rsrc" and section.PointerToRawData % 4096 != 0:
+        if carries_payload and section.Name.rstrip(b"\0") == b".rsrc" and section.PointerToRawData % 4096 != 0:
             problems.append(f"the resources start at file offset {section.PointerToRawData:#x}, not on a 4 KiB page")
     if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
         problems.append("the program exports symbols")
