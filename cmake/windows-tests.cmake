@@ -19,6 +19,10 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
         COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_reproducible.sh
             ${CMAKE_SOURCE_DIR} $<TARGET_FILE:setup> ${TONVARO_PACK})
     set_tests_properties(shipped.reproducible PROPERTIES TIMEOUT 600)
+    # Every instruction of both programs runs on a 386, where Windows 95 does.
+    add_test(NAME shipped.processor
+        COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_processor.py
+            ${TONVARO_TRIPLET}-objdump $<TARGET_FILE:setup> $<TARGET_FILE:tonvaro-deinstall>)
     set(TONVARO_WINE /usr/lib/wine/wine)
     set(TONVARO_WINEARCH win32)
 else()
@@ -64,7 +68,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-set(TONVARO_WIN_TEST_LIBS -l:libz.a -lkernel32 -luser32 -lgdi32 -ladvapi32 -lshell32
+set(TONVARO_WIN_TEST_LIBS tonvaro_zlib -lkernel32 -luser32 -lgdi32 -ladvapi32 -lshell32
     -lcomctl32 -lversion -lole32 -luuid)
 
 # Component tests: the setup program's own code against the real Win32 of

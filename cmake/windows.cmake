@@ -38,7 +38,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     # a frame pointer, ebp is one more register and no prologue sets it up.
     # Code generation, so the link (where LTO compiles) needs them too.
     set(TONVARO_SETUP_CODEGEN -mno-accumulate-outgoing-args -mno-stack-arg-probe
-        -Werror=frame-larger-than=3072 -fomit-frame-pointer)
+        -Werror=frame-larger-than=3072 -fomit-frame-pointer -march=i386 -mtune=generic)
     list(APPEND TONVARO_SETUP_FLAGS ${TONVARO_SETUP_CODEGEN})
     # An executable is the first image in its process, so it always gets its
     # preferred base (Windows 95 ignores relocations of an .exe anyway): no
@@ -81,7 +81,11 @@ add_custom_command(OUTPUT ${TONVARO_LICENCE_DIR}/licence.z ${TONVARO_LICENCE_DIR
 add_custom_target(setup_licence
     DEPENDS ${TONVARO_LICENCE_DIR}/licence.z ${TONVARO_LICENCE_DIR}/licence_size.h)
 
+include(cmake/zlib.cmake)
+
 add_library(setup_core STATIC ${TONVARO_SETUP_CORE_SOURCES})
+# zlib.h of the zlib the programs link, not the mingw package's.
+target_include_directories(setup_core BEFORE PUBLIC ${TONVARO_ZLIB_SOURCE})
 add_dependencies(setup_core setup_licence)
 target_include_directories(setup_core PRIVATE ${TONVARO_LICENCE_DIR})
 target_include_directories(setup_core PUBLIC ${CMAKE_SOURCE_DIR} /usr/${TONVARO_TRIPLET}/include)
@@ -124,18 +128,8 @@ set(TONVARO_FREESTANDING_LINK_OPTIONS
     ${TONVARO_SETUP_IMAGE_OPTIONS} ${TONVARO_SETUP_CODEGEN})
 set(TONVARO_SETUP_LINK_OPTIONS -Wl,-e,${TONVARO_ENTRY} ${TONVARO_FREESTANDING_LINK_OPTIONS})
 
-# Debian's zlib objects carry unwind tables that nothing in a program
-# without a C runtime ever reads: link a copy of the library without them.
-set(TONVARO_SETUP_ZLIB ${CMAKE_CURRENT_BINARY_DIR}/libz-setup.a)
-add_custom_command(OUTPUT ${TONVARO_SETUP_ZLIB}
-    COMMAND ${CMAKE_OBJCOPY} --remove-section=.eh_frame
-            /usr/${TONVARO_TRIPLET}/lib/libz.a ${TONVARO_SETUP_ZLIB}
-    DEPENDS /usr/${TONVARO_TRIPLET}/lib/libz.a
-    VERBATIM)
-add_custom_target(setup_zlib DEPENDS ${TONVARO_SETUP_ZLIB})
-
 # shell32, comctl32 and version are loaded at run time: common/system_dlls.h.
-set(TONVARO_SETUP_LIBS ${TONVARO_SETUP_ZLIB} -lkernel32 -luser32 -lgdi32 -ladvapi32 -lgcc)
+set(TONVARO_SETUP_LIBS tonvaro_zlib -lkernel32 -luser32 -lgdi32 -ladvapi32 -lgcc)
 
 # One setup executable with the given payload file linked as RAWDATA 103.
 function(tonvaro_setup_executable name output_dir payload)
@@ -154,7 +148,6 @@ function(tonvaro_setup_executable name output_dir payload)
     add_custom_command(TARGET ${name} POST_BUILD
         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/align_resources.py $<TARGET_FILE:${name}>
         VERBATIM)
-    add_dependencies(${name} setup_zlib)
     if(TARGET payload)
         add_dependencies(${name} payload)
     endif()

@@ -9,7 +9,7 @@ set -eu
 packages="cmake make g++ zlib1g-dev googletest
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools
 wine wine64 wine32:i386 xvfb python3 python3-pefile liblnk-utils imagemagick
-clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl locales"
+clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl locales dpkg-dev"
 if [ "${1:-}" = bench ]; then
     packages="$packages nsis"
 fi
@@ -56,6 +56,40 @@ if [ -n "$missing_locales" ]; then
         done
         locale-gen >/dev/null || echo "install-deps: locale-gen failed" >&2
     fi
+fi
+
+# zlib's own source, the version of the mingw package (1.2.13): the Windows
+# trees build it for the processors of Windows 95 and for size
+# (cmake/zlib.cmake). Fetched from Debian's archive like everything else.
+zlib_source=/usr/local/src/tonvaro/zlib-1.2.13
+if ! grep -qs '#define ZLIB_VERSION "1.2.13"' "$zlib_source/zlib.h"; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "install-deps: zlib's source is missing in $zlib_source (run as root to fetch it)" >&2
+        exit 1
+    fi
+    echo "install-deps: fetching zlib's source into $zlib_source"
+    if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        cat > /etc/apt/sources.list.d/tonvaro-src.sources <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+        apt-get update -qq
+    fi
+    work=$(mktemp -d)
+    (cd "$work" && apt-get source -qq --download-only zlib >/dev/null 2>&1 &&
+        dpkg-source -x zlib_*.dsc zlib >/dev/null 2>&1)
+    if ! grep -qs '#define ZLIB_VERSION "1.2.13"' "$work/zlib/zlib.h"; then
+        echo "install-deps: apt-get source zlib did not give zlib 1.2.13" >&2
+        rm -rf "$work"
+        exit 1
+    fi
+    mkdir -p "$(dirname "$zlib_source")"
+    rm -rf "$zlib_source"
+    mv "$work/zlib" "$zlib_source"
+    rm -rf "$work"
 fi
 
 sh "$(dirname "$0")/enable-i386.sh"

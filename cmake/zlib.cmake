@@ -1,0 +1,29 @@
+# zlib 1.2.13 from Debian's source (tools/install-deps.sh fetches it), built
+# for the shipped program rather than taken prebuilt: Debian's mingw libz.a
+# is compiled for the Pentium Pro, for speed, without per-function sections
+# and with its tables as constants. Here it follows the setup's processor
+# floor, makes its CRC and fixed inflate tables at run time (into .bss, which
+# costs no file bytes), knows no gzip, and lets the link drop every function
+# that is not called. inffast.c is the hot loop and stays built for speed.
+set(TONVARO_ZLIB_SOURCE /usr/local/src/tonvaro/zlib-1.2.13 CACHE PATH "zlib 1.2.13 source")
+if(NOT EXISTS ${TONVARO_ZLIB_SOURCE}/zlib.h)
+    message(FATAL_ERROR "no zlib source in ${TONVARO_ZLIB_SOURCE}: run tools/install-deps.sh as root")
+endif()
+
+set(zlib_files adler32 compress crc32 deflate inffast inflate inftrees trees uncompr zutil)
+set(zlib_sources)
+foreach(f ${zlib_files})
+    list(APPEND zlib_sources ${TONVARO_ZLIB_SOURCE}/${f}.c)
+endforeach()
+add_library(tonvaro_zlib STATIC ${zlib_sources})
+target_include_directories(tonvaro_zlib PUBLIC ${TONVARO_ZLIB_SOURCE})
+target_compile_definitions(tonvaro_zlib PRIVATE DYNAMIC_CRC_TABLE BUILDFIXED NO_GZIP)
+# Not -fdata-sections: mingw's GCC then puts the zero-filled tables in .data,
+# into the file.
+target_compile_options(tonvaro_zlib PRIVATE -Os -ffunction-sections
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-ident ${TONVARO_SETUP_CODEGEN})
+# The hot loops keep their speed: the decoder's inner loop, and the CRC-32
+# that checks the archive at start and every file as it is written. At -O2
+# that CRC took twice the time of the prebuilt library's (-O3) under Wine.
+set_source_files_properties(${TONVARO_ZLIB_SOURCE}/inffast.c PROPERTIES COMPILE_OPTIONS -O2)
+set_source_files_properties(${TONVARO_ZLIB_SOURCE}/crc32.c PROPERTIES COMPILE_OPTIONS -O3)
