@@ -229,6 +229,64 @@ def make_payloads():
     return payload, small, archive
 
 
+# A product of real PE files: the largest of Wine's own i386 DLLs, which
+# every machine that runs the tests has (wine32).
+WINE_DLLS = "/usr/lib/i386-linux-gnu/wine/i386-windows"
+DLL_COUNT = 60
+
+
+def dll_content():
+    """The DLLs copied to OUT/dlls (once per set of files); answers the folder
+    and the text that names the set."""
+    folder = os.path.join(OUT, "dlls")
+    names = sorted(sorted(os.listdir(WINE_DLLS)), key=lambda n: -os.path.getsize(os.path.join(WINE_DLLS, n)))
+    names = sorted(names[:DLL_COUNT])
+    text = " ".join(f"{n}:{os.path.getsize(os.path.join(WINE_DLLS, n))}" for n in names)
+    stamp = folder + ".stamp"
+    if not (os.path.exists(stamp) and open(stamp).read() == text):
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        for n in names:
+            shutil.copyfile(os.path.join(WINE_DLLS, n), os.path.join(folder, n))
+        with open(stamp, "w") as f:
+            f.write(text)
+    return folder, text
+
+
+def level_rows(cores):
+    """Payload sizes and pack times at the default and the smallest level,
+    for the bench content and the DLLs (one run each: the smallest level
+    takes tens of seconds); the DLLs' setup against NSIS's installer of
+    them, and the smallest level against gzip -9."""
+    dlls, dll_stamp = dll_content()
+    dll_bytes = sum(os.path.getsize(os.path.join(dlls, n)) for n in os.listdir(dlls))
+    made = {}
+    for label, directory in [("content", CONTENT), ("dlls", dlls)]:
+        for level in ("6", "smallest"):
+            target = os.path.join(OUT, f"{label}-{level}.bin")
+            seconds = timed([PACK, "pack", directory, "-o", target, "--level", level])
+            run([PACK, "verify", target], stdout=subprocess.DEVNULL)
+            made[label, level] = (os.path.getsize(target), seconds)
+    gzip9 = timed(["gzip", "-9", "-c", *sorted(os.listdir(dlls))], cwd=dlls)
+    ours = os.path.getsize(setup_with("win32", os.path.join(OUT, "dlls-smallest.bin"), "setup-dlls-i686.exe"))
+    nsis = os.path.getsize(nsis_setup("i686", dlls, "nsis-dlls-i686.exe", dll_stamp))
+    rows = []
+    for label, text in [("content", "the bench content"), ("dlls", f"{DLL_COUNT} of Wine's i386 DLLs, "
+                                                                   f"{dll_bytes / (1 << 20):.0f} MiB")]:
+        (size6, time6), (small, time_small) = made[label, "6"], made[label, "smallest"]
+        rows.append((f"payload levels, {label}",
+                     f"{text}: smallest {small:,} B in {time_small:.1f} s / zlib 6 (default) {size6:,} B in "
+                     f"{time6:.1f} s, pack on {cores} cores", f"{small / size6:.3f}", "report only"))
+    rows.append(("setup against NSIS, DLLs",
+                 f"our i686 setup, payload at the smallest level {ours:,} B / NSIS x86-ansi zlib installer of the "
+                 f"same files {nsis:,} B", f"{ours / nsis:.3f}", "<= 0.96"))
+    rows.append(("smallest level against gzip -9",
+                 f"gzip -9 on one core {gzip9:.1f} s / pack --level smallest on {cores} cores "
+                 f"{made['dlls', 'smallest'][1]:.1f} s, the DLLs", f"{gzip9 / made['dlls', 'smallest'][1]:.2f}",
+                 ">= 1.00"))
+    return rows
+
+
 # Wine --------------------------------------------------------------------------
 
 # harness reads its tree from the command line, as the scenario files give
@@ -252,22 +310,23 @@ NSIS_TARGETS = {"i686": "x86-ansi", "x86_64": "amd64-unicode"}
 NSIS_DIR = r"C:\nsis-bench"
 
 
-def nsis_setup(width):
-    """The NSIS installer of the bench content, made once per content."""
-    out = os.path.join(OUT, f"nsis-{width}.exe")
+def nsis_setup(width, directory=CONTENT, name=None, stamp_text=CONTENT_STAMP):
+    """The NSIS installer of the bench content (or of `directory`), made once
+    per content."""
+    out = os.path.join(OUT, name or f"nsis-{width}.exe")
     stamp = out + ".stamp"
-    if os.path.exists(out) and os.path.exists(stamp) and open(stamp).read() == CONTENT_STAMP:
+    if os.path.exists(out) and os.path.exists(stamp) and open(stamp).read() == stamp_text:
         return out
-    script = os.path.join(OUT, f"nsis-{width}.nsi")
+    script = out[:-4] + ".nsi"
     with open(script, "w") as f:
         f.write("\n".join([f"Target {NSIS_TARGETS[width]}", "SetCompressor zlib", "CRCCheck on",
                            "SilentInstall silent", "RequestExecutionLevel user", f'OutFile "{out}"',
                            f'InstallDir "{NSIS_DIR}"', "Section", '  SetOutPath "$INSTDIR"',
-                           f'  File /r "{CONTENT}/*"', "SectionEnd", ""]))
-    say(f"building the NSIS installer of the content for {width} (once)")
+                           f'  File /r "{directory}/*"', "SectionEnd", ""]))
+    say(f"building the NSIS installer of {os.path.relpath(directory, OUT)} for {width} (once)")
     run(["makensis", "-V1", script], stdout=subprocess.DEVNULL)
     with open(stamp, "w") as f:
-        f.write(CONTENT_STAMP)
+        f.write(stamp_text)
     return out
 
 
@@ -539,6 +598,9 @@ def main():
     say("size of the empty i686 setup")
     whole, code_data, sections = size_row()
 
+    say("payload levels: the bench content and Wine's DLLs, zlib 6 and the smallest")
+    levels = level_rows(os.cpu_count())
+
     w, profiles = {}, {}
     for arch, tree, width in [("win32", WIN32, "i686"), ("win64", WIN64, "x86_64")]:
         session = os.path.join(tree, "wine-session")
@@ -624,6 +686,7 @@ def main():
                      f"of Debian's nsis {stub} B ({stub_code_data} B); the official NSIS build's: 55,808 B "
                      f"(39,936 B), published figure",
                      f"{whole / stub:.2f} / {code_data / stub_code_data:.2f}", "report only"))
+    rows += levels
     for width in [wd for wd in prefixes if f"wine256{wd}" in m]:
         rows.append((f"memory, {width}",
                      f"peak anonymous of the setup's Wine process: {m['peak256' + width] / 1024:.1f} MiB at "

@@ -20,6 +20,8 @@ target_link_libraries(portable_san PUBLIC ZLIB::ZLIB)
 
 set(TONVARO_PACKER_SOURCES
     payload/packer/archive_file.cpp
+    payload/packer/compress_entry.cpp
+    payload/packer/deflate_join.cpp
     payload/packer/entry_writer.cpp
     payload/packer/pack.cpp
     payload/packer/pe_resource.cpp
@@ -27,9 +29,14 @@ set(TONVARO_PACKER_SOURCES
     payload/packer/unpack.cpp
 )
 
+# libdeflate makes the smallest streams (Debian's libdeflate-dev).
+find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
+find_library(LIBDEFLATE_LIBRARY deflate REQUIRED)
+
 add_library(packer_lib STATIC ${TONVARO_PACKER_SOURCES})
 target_compile_options(packer_lib PRIVATE ${TONVARO_HOST_WARNINGS} -O2)
-target_link_libraries(packer_lib PUBLIC portable)
+target_include_directories(packer_lib PRIVATE ${LIBDEFLATE_INCLUDE_DIR})
+target_link_libraries(packer_lib PUBLIC portable ${LIBDEFLATE_LIBRARY})
 
 add_executable(tonvaro-pack payload/packer/tonvaro_pack.cpp)
 target_compile_options(tonvaro-pack PRIVATE ${TONVARO_HOST_WARNINGS} -O2)
@@ -37,7 +44,8 @@ target_link_libraries(tonvaro-pack PRIVATE packer_lib)
 
 add_library(packer_san STATIC ${TONVARO_PACKER_SOURCES})
 target_compile_options(packer_san PRIVATE ${TONVARO_HOST_WARNINGS} ${TONVARO_SANITIZE} -g -O1)
-target_link_libraries(packer_san PUBLIC portable_san)
+target_include_directories(packer_san PRIVATE ${LIBDEFLATE_INCLUDE_DIR})
+target_link_libraries(packer_san PUBLIC portable_san ${LIBDEFLATE_LIBRARY})
 
 file(GLOB TONVARO_HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
 add_executable(host_tests ${TONVARO_HOST_TESTS})

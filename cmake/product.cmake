@@ -4,11 +4,18 @@
 # engineer's (make setup PRODUCT=DIR) is packed as it is, and nothing of
 # ours is built.
 get_filename_component(product_dir "${TONVARO_PRODUCT_DIR}" REALPATH)
+# tonvaro-pack's --level: empty for zlib's default, which the sample
+# product keeps; make setup packs a product of one's own at "smallest".
+set(TONVARO_PACK_LEVEL "" CACHE STRING "Compression level of the payload: 0 to 9, smallest, or empty for 6")
+set(level_args)
+if(NOT TONVARO_PACK_LEVEL STREQUAL "")
+    set(level_args --level ${TONVARO_PACK_LEVEL})
+endif()
 get_filename_component(default_product_dir "${CMAKE_SOURCE_DIR}/product/files" REALPATH)
 
 if(NOT product_dir STREQUAL default_product_dir OR TONVARO_PRODUCT_LIST)
     file(GLOB_RECURSE TONVARO_PRODUCT_FILES CONFIGURE_DEPENDS ${TONVARO_PRODUCT_DIR}/*)
-    set(pack_args pack ${TONVARO_PRODUCT_DIR} -o ${TONVARO_PAYLOAD_FILE})
+    set(pack_args pack ${TONVARO_PRODUCT_DIR} -o ${TONVARO_PAYLOAD_FILE} ${level_args})
     set(pack_depends ${TONVARO_PRODUCT_FILES} ${TONVARO_PACK})
     if(TONVARO_PRODUCT_LIST)
         list(APPEND pack_args --list ${TONVARO_PRODUCT_LIST})
@@ -73,7 +80,7 @@ add_custom_command(OUTPUT ${stage_stamp}
 
 add_custom_command(OUTPUT ${TONVARO_PAYLOAD_FILE}
     COMMAND ${TONVARO_PACK} pack ${TONVARO_PRODUCT_STAGE} -o ${TONVARO_PAYLOAD_FILE}
-        --list ${TONVARO_PRODUCT_LIST_FILE}
+        --list ${TONVARO_PRODUCT_LIST_FILE} ${level_args}
     DEPENDS ${stage_stamp} ${TONVARO_PRODUCT_LIST_FILE} ${TONVARO_PACK}
     COMMENT "Packing the sample product"
     VERBATIM)

@@ -9,7 +9,7 @@ set -eu
 packages="cmake make g++ zlib1g-dev googletest
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools
 wine wine64 wine32:i386 xvfb python3 python3-pefile liblnk-utils imagemagick
-clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl locales dpkg-dev"
+clang libclang-rt-14-dev fp-utils zip unzip osslsigncode openssl locales dpkg-dev libdeflate-dev"
 if [ "${1:-}" = bench ]; then
     packages="$packages nsis"
 fi

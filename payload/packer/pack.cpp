@@ -20,6 +20,7 @@
 #include "payload/entry_name.h"
 #include "payload/format.h"
 #include "payload/packer/archive_file.h"
+#include "payload/packer/compress_entry.h"
 #include "payload/packer/packer.h"
 
 namespace {
@@ -162,93 +163,6 @@ int check_files(const char* dir, const std::string& root, const FileList& files,
     return check_collisions(files, err);
 }
 
-// Files are read and their streams kept in pieces of this size: a stream
-// grows without being copied, and no file is ever held whole.
-constexpr size_t kPiece = 1u << 20;
-
-// One entry's stream as a worker made it; the writer appends the entries in
-// archive order and reports the first failure in that order, so that the
-// bytes and the messages do not depend on the number of threads.
-struct PackedEntry {
-    std::vector<std::unique_ptr<unsigned char[]>> pieces;
-    size_t length = 0;
-    unsigned crc = 0;
-    int code = kExitSuccess;
-    std::string problem;
-    bool ready = false;
-};
-
-std::string refusal(const std::string& relative, const char* reason) {
-    return "refused " + printable_name(relative.data(), static_cast<unsigned>(relative.size())) + ": " + reason;
-}
-
-// One deflate stream fed piece by piece gives the same bytes as compress2()
-// over the whole file, which earlier archives were made with.
-int deflate_file(int fd, const std::string& relative, unsigned char* input, z_stream* stream, PackedEntry* out) {
-    unsigned long long total = 0;
-    unsigned long crc = crc32(0L, Z_NULL, 0);
-    int flush = Z_NO_FLUSH;
-    for (;;) {
-        if (stream->avail_in == 0 && flush == Z_NO_FLUSH) {
-            const ssize_t n = read(fd, input, kPiece);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                out->code = kExitRefused;
-                out->problem = refusal(relative, strerror(errno));
-                return 0;
-            }
-            total += static_cast<size_t>(n);
-            if (total > 0xFFFFFFFFu) {
-                out->code = kExitRefused;
-                out->problem = refusal(relative, "grew past 4 GiB while being read");
-                return 0;
-            }
-            crc = crc32(crc, input, static_cast<uInt>(n));
-            stream->next_in = input;
-            stream->avail_in = static_cast<uInt>(n);
-            if (n == 0) flush = Z_FINISH;
-        }
-        const size_t used = out->length % kPiece;
-        if (out->length == out->pieces.size() * kPiece) out->pieces.emplace_back(new unsigned char[kPiece]);
-        stream->next_out = out->pieces.back().get() + used;
-        stream->avail_out = static_cast<uInt>(kPiece - used);
-        const int z = deflate(stream, flush);
-        out->length += kPiece - used - stream->avail_out;
-        if (z == Z_STREAM_END) break;
-        if (z != Z_OK) {
-            out->code = kExitDamaged;
-            out->problem = "cannot compress " + relative;
-            return 0;
-        }
-    }
-    if (out->length > 0xFFFFFFFFu) {
-        out->code = kExitRefused;
-        out->problem = refusal(relative, "compresses to 4 GiB or more");
-        return 0;
-    }
-    out->crc = static_cast<unsigned>(crc);
-    return 1;
-}
-
-void compress_entry(const char* dir, const std::string& relative, unsigned char* input, PackedEntry* out) {
-    const int fd = open((std::string(dir) + "/" + relative).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        out->code = kExitRefused;
-        out->problem = refusal(relative, strerror(errno));
-        return;
-    }
-    z_stream stream;
-    memset(&stream, 0, sizeof stream);
-    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK) {
-        out->code = kExitDamaged;
-        out->problem = "cannot compress " + relative;
-    } else {
-        deflate_file(fd, relative, input, &stream, out);
-        deflateEnd(&stream);
-    }
-    close(fd);
-}
-
 // The archive as it goes to the output: its size so far, and the CRC of
 // everything after the CRC field, which is written back at the end.
 struct ArchiveOutput {
@@ -293,7 +207,7 @@ int append_entry(const std::string& relative, PackedEntry* packed, ArchiveOutput
 // starts the entry the writer needs next, which is always allowed so that
 // the writer cannot wait for an entry that nobody will make.
 int compress_all(const char* dir, const FileList& files, const std::vector<unsigned long long>& sizes,
-                 unsigned threads, unsigned long long budget, ArchiveOutput* out, FILE* err) {
+                 unsigned threads, unsigned long long budget, int level, ArchiveOutput* out, FILE* err) {
     std::vector<size_t> schedule(files.size());
     for (size_t i = 0; i < schedule.size(); ++i) schedule[i] = i;
     std::stable_sort(schedule.begin(), schedule.end(), [&](size_t a, size_t b) { return sizes[a] > sizes[b]; });
@@ -307,14 +221,17 @@ int compress_all(const char* dir, const FileList& files, const std::vector<unsig
     unsigned long long waiting = 0;
     bool stop = false;
     auto work = [&]() {
-        std::unique_ptr<unsigned char[]> input(new unsigned char[kPiece]);
+        Compressor* compressor = start_compressor(level);
         for (;;) {
             size_t index;
             {
                 std::unique_lock<std::mutex> hold(lock);
                 for (;;) {
                     while (next < schedule.size() && started[schedule[next]]) ++next;
-                    if (stop || next == schedule.size()) return;
+                    if (stop || next == schedule.size()) {
+                        free_compressor(compressor);
+                        return;
+                    }
                     if (waiting < budget) {
                         index = schedule[next];
                         break;
@@ -328,7 +245,7 @@ int compress_all(const char* dir, const FileList& files, const std::vector<unsig
                 started[index] = 1;
             }
             PackedEntry entry;
-            compress_entry(dir, files[index], input.get(), &entry);
+            compress_entry(compressor, dir, files[index], &entry);
             entry.ready = true;
             std::lock_guard<std::mutex> hold(lock);
             waiting += entry.length;
@@ -373,7 +290,7 @@ std::string parent_directory(const char* path) {
 }  // namespace
 
 int pack_directory(const char* dir, const char* output, const char* list_file, unsigned threads,
-                   unsigned long long budget, FILE* err) {
+                   unsigned long long budget, int level, FILE* err) {
     const std::string root = real_directory(dir);
     struct stat status;
     if (root.empty() || stat(dir, &status) != 0 || !S_ISDIR(status.st_mode)) {
@@ -400,7 +317,7 @@ int pack_directory(const char* dir, const char* output, const char* list_file, u
     unsigned char head[kPayloadMinimumSize] = {0};
     write_u32le(head + 4, static_cast<unsigned>(files.size()));
     code = append_bytes(&out, head, sizeof head, err);
-    if (code == kExitSuccess) code = compress_all(dir, files, sizes, threads < 1 ? 1 : threads, budget, &out, err);
+    if (code == kExitSuccess) code = compress_all(dir, files, sizes, threads < 1 ? 1 : threads, budget, level, &out, err);
     if (code != kExitSuccess) return code;
     write_u32le(head, static_cast<unsigned>(out.crc));
     code = overwrite_pending(&out.file, 0, head, 4, err);

@@ -12,6 +12,22 @@ if(TONVARO_PRODUCT_STAGE)
         COMMAND ${CMAKE_SOURCE_DIR}/tests/win/fixtures/player/check_payload.sh
             ${TONVARO_PACK} $<TARGET_FILE:setup> ${TONVARO_PAYLOAD_FILE} ${TONVARO_PRODUCT_STAGE}
             ${CMAKE_SOURCE_DIR}/product/payload.list 21)
+
+    # The same stage packed at the smallest level, in smallest/setup.exe.
+    set(smallest_payload ${CMAKE_CURRENT_BINARY_DIR}/payload-smallest.bin)
+    add_custom_command(OUTPUT ${smallest_payload}
+        COMMAND ${TONVARO_PACK} pack ${TONVARO_PRODUCT_STAGE} -o ${smallest_payload}
+            --list ${TONVARO_PRODUCT_LIST_FILE} --level smallest
+        DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/product-stage.stamp ${TONVARO_PRODUCT_LIST_FILE} ${TONVARO_PACK}
+        VERBATIM)
+    add_custom_target(payload_smallest DEPENDS ${smallest_payload})
+    add_dependencies(payload_smallest payload)
+    tonvaro_setup_executable(setup_smallest ${CMAKE_BINARY_DIR}/smallest ${smallest_payload})
+    add_dependencies(setup_smallest payload_smallest)
+    add_test(NAME product.payload_smallest
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/win/fixtures/player/check_payload.sh
+            ${TONVARO_PACK} $<TARGET_FILE:setup_smallest> ${smallest_payload} ${TONVARO_PRODUCT_STAGE}
+            ${CMAKE_SOURCE_DIR}/product/payload.list 21)
 endif()
 
 # The component tests link the payload as a resource too.

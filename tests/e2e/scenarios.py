@@ -11,8 +11,8 @@ import harness
 from harness import *  # noqa: F401,F403  the shared steps and checks
 
 @scenario_in("japanese", "german")
-def typical_run(name):
-    setup = stage(name, addons=["pictavo"])
+def typical_run(name, setup_file="setup.exe"):
+    setup = stage(name, addons=["pictavo"], setup=setup_file)
     drive(setup, *to_destination_page(),
           "text", DESTINATION, DEFAULT_DESTINATION, *choose_destination(),
           *through_to_complete(True),
@@ -54,6 +54,10 @@ def typical_run(name):
         time.sleep(0.1)
     else:
         raise Failure("the player was not started")
+
+
+# The sample product packed with libdeflate's best level, joined streams and all.
+harness.SCENARIOS["typical_run_of_the_smallest_payload"] = lambda name: typical_run(name, "smallest/setup.exe")
 
 
 @scenario

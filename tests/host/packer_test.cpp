@@ -56,33 +56,62 @@ int with_full_disk(rlim_t bytes, const std::string& err_path, const std::functio
     return WEXITSTATUS(status);
 }
 
-TEST(PackRoundTrip, ExtractGivesBackEveryFileAndListShowsThem) {
+// Text of `count` bytes that compresses well, in lines of words.
+std::string words(size_t count) {
+    static const char* const kWords[] = {"tonvaro ", "quenvale ", "player ", "setup ", "archive ", "entry\n"};
+    std::mt19937 generator(11);
+    std::string text;
+    while (text.size() < count) text += kWords[generator() % 6];
+    text.resize(count);
+    return text;
+}
+
+// Every level: the default (zlib's, no option given) and the smallest.
+class PackLevels : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PackLevels, ExtractGivesBackEveryFileAndListShowsThem) {
     ScratchDir scratch;
     write_file(scratch / "in/readme.txt", "read me\n");
     write_file(scratch / "in/empty", "");
-    // Large enough that the archive CRC is taken in two halves.
+    // Large enough that the archive CRC is taken in two halves, and that the
+    // smallest level joins several pieces of one stream.
     write_file(scratch / "in/data/noise.bin", random_bytes(9 << 20));
+    write_file(scratch / "in/data/words.txt", words(5 << 20));
     write_file(scratch / "in/data/deep/er/leaf.txt", std::string(5000, 'x'));
-    ASSERT_EQ(0, run({"pack", scratch / "in", "-o", scratch / "p.bin"}).code);
+    std::vector<std::string> level;
+    if (!GetParam().empty()) level = {"--level", GetParam()};
+    for (const char* threads : {"1", "3"}) {
+        std::vector<std::string> pack = {"pack", scratch / "in", "-j", threads, "-o", scratch / (std::string(threads) + ".bin")};
+        pack.insert(pack.end(), level.begin(), level.end());
+        ASSERT_EQ(0, run(pack).code);
+    }
+    const std::string archive = scratch / "1.bin";
+    EXPECT_EQ(read_bytes(archive), read_bytes(scratch / "3.bin"));
 
     std::vector<std::string> starts;
-    EXPECT_EQ((std::vector<std::string>{"data\\deep\\er\\leaf.txt", "data\\noise.bin", "empty", "readme.txt"}),
-              entry_names(read_bytes(scratch / "p.bin"), &starts));
-    EXPECT_EQ(std::vector<std::string>(4, "\x78\x9C"), starts);
+    EXPECT_EQ((std::vector<std::string>{"data\\deep\\er\\leaf.txt", "data\\noise.bin", "data\\words.txt", "empty",
+                                        "readme.txt"}),
+              entry_names(read_bytes(archive), &starts));
+    EXPECT_EQ(std::vector<std::string>(5, GetParam() == "smallest" ? "\x78\xDA" : "\x78\x9C"), starts);
 
-    const ToolRun verify = run({"verify", scratch / "p.bin"});
-    EXPECT_EQ(0, verify.code);
-    EXPECT_EQ("ok: 4 entries, " + std::to_string((9 << 20) + 5008) + " bytes\n", verify.out);
-    const ToolRun list = run({"list", scratch / "p.bin"});
+    const ToolRun verify = run({"verify", archive});
+    EXPECT_EQ(0, verify.code) << verify.err;
+    EXPECT_EQ("ok: 5 entries, " + std::to_string((14 << 20) + 5008) + " bytes\n", verify.out);
+    const ToolRun list = run({"list", archive});
     EXPECT_EQ(0, list.code);
     EXPECT_NE(std::string::npos, list.out.find(" 9437184 "));
     EXPECT_NE(std::string::npos, list.out.find(" 00000000 empty\n"));
     EXPECT_NE(std::string::npos, list.out.find(" data\\deep\\er\\leaf.txt\n"));
-    EXPECT_NE(std::string::npos, list.out.find("\n4 entries, "));
+    EXPECT_NE(std::string::npos, list.out.find("\n5 entries, "));
 
-    ASSERT_EQ(0, run({"extract", scratch / "p.bin", "-d", scratch / "out"}).code);
+    ASSERT_EQ(0, run({"extract", archive, "-d", scratch / "out"}).code);
     EXPECT_EQ(snapshot(scratch / "in"), snapshot(scratch / "out"));
 }
+
+INSTANTIATE_TEST_SUITE_P(PackRoundTrip, PackLevels, ::testing::Values("", "smallest"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param.empty() ? std::string("Default") : std::string("Smallest");
+                         });
 
 TEST(PackRoundTrip, SameTreeGivesSameBytesInByteOrderOfTheSlashForm) {
     ScratchDir scratch;
@@ -119,10 +148,11 @@ TEST(PackRoundTrip, AnyThreadCountAndBudgetGivesTheSameBytes) {
     EXPECT_EQ(one, read_bytes(scratch / "7.bin"));
     // No room for finished streams at all: only the entry written next may start.
     for (unsigned threads : {1u, 7u}) {
-        ASSERT_EQ(0, pack_directory((scratch / "in").c_str(), (scratch / "tight.bin").c_str(), nullptr, threads, 0, stderr));
+        ASSERT_EQ(0, pack_directory((scratch / "in").c_str(), (scratch / "tight.bin").c_str(), nullptr, threads, 0, kLevelDefault, stderr));
         EXPECT_EQ(one, read_bytes(scratch / "tight.bin")) << threads;
     }
     EXPECT_EQ(2, run({"pack", scratch / "in", "-j", "0", "-o", scratch / "0.bin"}).code);
+    EXPECT_EQ(2, run({"pack", scratch / "in", "--level", "12", "-o", scratch / "0.bin"}).code);
 }
 
 TEST(PackRoundTrip, ListFileOrderIsKeptAndUnlistedFilesLeftOut) {
@@ -299,7 +329,7 @@ TEST(PackRefuses, FailedWriteKeepsTheOldOutputAndLeavesNoTemporaryFile) {
     write_file(scratch / "in/big.bin", random_bytes(3 << 20));
     for (const char* name : {"c", "d", "e", "f", "g"}) write_file(scratch / ("in/" + std::string(name)), name);
     EXPECT_EQ(1, with_full_disk(1 << 20, scratch / "err", [&](FILE* err) {
-        return pack_directory((scratch / "in").c_str(), (scratch / "out/p.bin").c_str(), nullptr, 7, 0, err);
+        return pack_directory((scratch / "in").c_str(), (scratch / "out/p.bin").c_str(), nullptr, 7, 0, kLevelDefault, err);
     }));
     EXPECT_EQ(0u, read_file(scratch / "err").find("tonvaro-pack: cannot write " + scratch / "out/p.bin: ")) << read_file(scratch / "err");
     EXPECT_EQ((Tree{{"p.bin", "old"}, {"taken/", ""}, {"taken/by/", ""}}),
