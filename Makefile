@@ -80,7 +80,7 @@ setup: host
 	done
 
 # Benchmarks against the limits and the peers, NSIS among them (bench/run.py;
-# about 15 minutes the first time, most of it making the NSIS installers).
+# about 10 minutes the first time, with the content and the NSIS installers; 7 after).
 bench:
 	@sh tools/install-deps.sh bench
 	JOBS=$(JOBS) /usr/bin/python3 bench/run.py
