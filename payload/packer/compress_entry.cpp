@@ -32,6 +32,48 @@ std::string refusal(const std::string& relative, const char* reason) {
     return "refused " + printable_name(relative.data(), static_cast<unsigned>(relative.size())) + ": " + reason;
 }
 
+// Reads up to `room` bytes of the file; answers how many (0 at its end), or
+// -1 with the refusal in `out`. `total` counts what the file gave so far.
+ssize_t read_some(int fd, unsigned char* into, size_t room, const std::string& relative,
+                  unsigned long long* total, PackedEntry* out) {
+    ssize_t n;
+    do {
+        n = read(fd, into, room);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        out->code = kExitRefused;
+        out->problem = refusal(relative, strerror(errno));
+        return -1;
+    }
+    *total += static_cast<size_t>(n);
+    if (*total > 0xFFFFFFFFu) {
+        out->code = kExitRefused;
+        out->problem = refusal(relative, "grew past 4 GiB while being read");
+        return -1;
+    }
+    return n;
+}
+
+// The free end of the entry's last piece, a new piece when that one is full.
+unsigned char* stream_room(PackedEntry* out, size_t* room) {
+    const size_t used = out->length % kPiece;
+    if (out->length == out->pieces.size() * kPiece) out->pieces.emplace_back(new unsigned char[kPiece]);
+    *room = kPiece - used;
+    return out->pieces.back().get() + used;
+}
+
+void append_stream(PackedEntry* out, const unsigned char* bytes, size_t count) {
+    while (count > 0) {
+        size_t room;
+        unsigned char* into = stream_room(out, &room);
+        const size_t step = count < room ? count : room;
+        memcpy(into, bytes, step);
+        out->length += step;
+        bytes += step;
+        count -= step;
+    }
+}
+
 // One deflate stream fed piece by piece gives the same bytes as compress2()
 // over the whole file, which earlier archives were made with.
 int deflate_file(int fd, const std::string& relative, unsigned char* input, z_stream* stream, PackedEntry* out) {
@@ -40,52 +82,23 @@ int deflate_file(int fd, const std::string& relative, unsigned char* input, z_st
     int flush = Z_NO_FLUSH;
     for (;;) {
         if (stream->avail_in == 0 && flush == Z_NO_FLUSH) {
-            const ssize_t n = read(fd, input, kPiece);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                out->code = kExitRefused;
-                out->problem = refusal(relative, strerror(errno));
-                return 0;
-            }
-            total += static_cast<size_t>(n);
-            if (total > 0xFFFFFFFFu) {
-                out->code = kExitRefused;
-                out->problem = refusal(relative, "grew past 4 GiB while being read");
-                return 0;
-            }
+            const ssize_t n = read_some(fd, input, kPiece, relative, &total, out);
+            if (n < 0) return 0;
             crc = crc32(crc, input, static_cast<uInt>(n));
             stream->next_in = input;
             stream->avail_in = static_cast<uInt>(n);
             if (n == 0) flush = Z_FINISH;
         }
-        const size_t used = out->length % kPiece;
-        if (out->length == out->pieces.size() * kPiece) out->pieces.emplace_back(new unsigned char[kPiece]);
-        stream->next_out = out->pieces.back().get() + used;
-        stream->avail_out = static_cast<uInt>(kPiece - used);
+        size_t room;
+        stream->next_out = stream_room(out, &room);
+        stream->avail_out = static_cast<uInt>(room);
         const int z = deflate(stream, flush);
-        out->length += kPiece - used - stream->avail_out;
+        out->length += room - stream->avail_out;
         if (z == Z_STREAM_END) break;
-        if (z != Z_OK) {
-            out->code = kExitDamaged;
-            out->problem = "cannot compress " + relative;
-            return 0;
-        }
+        if (z != Z_OK) return 0;
     }
     out->crc = static_cast<unsigned>(crc);
     return 1;
-}
-
-// Appends to the entry's stream, piece by piece.
-void append_stream(PackedEntry* out, const unsigned char* bytes, size_t count) {
-    while (count > 0) {
-        const size_t used = out->length % kPiece;
-        if (out->length == out->pieces.size() * kPiece) out->pieces.emplace_back(new unsigned char[kPiece]);
-        const size_t step = count < kPiece - used ? count : kPiece - used;
-        memcpy(out->pieces.back().get() + used, bytes, step);
-        out->length += step;
-        bytes += step;
-        count -= step;
-    }
 }
 
 // The file in pieces, each compressed on its own and joined to the next,
@@ -100,24 +113,13 @@ int deflate_smallest(int fd, const std::string& relative, Compressor* compressor
     static constexpr unsigned char kHeader[] = {0x78, 0xDA};
     append_stream(out, kHeader, sizeof kHeader);
     for (;;) {
-        bool end = false;
-        while (!end && filled < kSmallestPiece + 1) {
-            const ssize_t n = read(fd, input + filled, kSmallestPiece + 1 - filled);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                out->code = kExitRefused;
-                out->problem = refusal(relative, strerror(errno));
-                return 0;
-            }
-            end = n == 0;
+        ssize_t n = 1;
+        while (n > 0 && filled < kSmallestPiece + 1) {
+            n = read_some(fd, input + filled, kSmallestPiece + 1 - filled, relative, &total, out);
+            if (n < 0) return 0;
             filled += static_cast<size_t>(n);
-            total += static_cast<size_t>(n);
         }
-        if (total > 0xFFFFFFFFu) {
-            out->code = kExitRefused;
-            out->problem = refusal(relative, "grew past 4 GiB while being read");
-            return 0;
-        }
+        const bool end = n == 0;
         const size_t take = end ? filled : kSmallestPiece;
         crc = crc32(crc, input, static_cast<uInt>(take));
         adler = adler32(adler, input, static_cast<uInt>(take));
@@ -125,11 +127,7 @@ int deflate_smallest(int fd, const std::string& relative, Compressor* compressor
         size_t length = libdeflate_deflate_compress(compressor->best, input, take, made,
                                                     compressor->output.size() - kDeflateJoinRoom);
         if (length != 0 && !end) length = open_deflate_end(made, length);
-        if (length == 0) {
-            out->code = kExitDamaged;
-            out->problem = "cannot compress " + relative;
-            return 0;
-        }
+        if (length == 0) return 0;
         append_stream(out, made, length);
         if (end) break;
         input[0] = input[kSmallestPiece];

@@ -58,47 +58,37 @@ int parse(int argc, const char* const* argv, const char* operand_name, const cha
     return kExitSuccess;
 }
 
-// Takes "-j N" out of the pack verb's arguments; the rest go to parse().
-int take_threads(int argc, const char* const* argv, std::vector<const char*>* rest, unsigned* threads,
-                 FILE* err) {
+// Takes "-j N" and "--level L" out of the pack verb's arguments; the rest
+// go to parse().
+int take_pack_options(int argc, const char* const* argv, std::vector<const char*>* rest, unsigned* threads,
+                      int* level, FILE* err) {
     const unsigned cores = std::thread::hardware_concurrency();
     *threads = cores == 0 ? 1 : cores > kMostThreads ? kMostThreads : cores;
+    *level = kLevelDefault;
     for (int i = 0; i < argc; ++i) {
-        if (i == 0 || strcmp(argv[i], "-j") != 0) {
+        const bool is_threads = i > 0 && strcmp(argv[i], "-j") == 0;
+        if (!is_threads && (i == 0 || strcmp(argv[i], "--level") != 0)) {
             rest->push_back(argv[i]);
             continue;
         }
+        const char* value = i + 1 < argc ? argv[++i] : "";
+        if (!is_threads) {
+            if (strcmp(value, "smallest") == 0) {
+                *level = kLevelSmallest;
+            } else if (value[0] >= '0' && value[0] <= '9' && value[1] == 0) {
+                *level = value[0] - '0';
+            } else {
+                return report(err, kExitRefused, "--level needs 0 to 9 or smallest");
+            }
+            continue;
+        }
         char* after = nullptr;
-        const unsigned long n = i + 1 < argc ? strtoul(argv[i + 1], &after, 10) : 0;
-        if (after == nullptr || after == argv[i + 1] || *after != 0 || n < 1 || n > kMostThreads) {
+        const unsigned long n = strtoul(value, &after, 10);
+        if (after == value || *after != 0 || n < 1 || n > kMostThreads) {
             return report(err, kExitRefused, "-j needs a number of threads from 1 to %u", kMostThreads);
         }
         *threads = static_cast<unsigned>(n);
-        ++i;
     }
-    return kExitSuccess;
-}
-
-// Takes "--level L" out of the pack verb's arguments, like take_threads().
-int take_level(std::vector<const char*>* arguments, int* level, FILE* err) {
-    *level = kLevelDefault;
-    std::vector<const char*> rest;
-    for (size_t i = 0; i < arguments->size(); ++i) {
-        const char* argument = (*arguments)[i];
-        if (i == 0 || strcmp(argument, "--level") != 0) {
-            rest.push_back(argument);
-            continue;
-        }
-        const char* value = i + 1 < arguments->size() ? (*arguments)[++i] : "";
-        if (strcmp(value, "smallest") == 0) {
-            *level = kLevelSmallest;
-        } else if (value[0] >= '0' && value[0] <= '9' && value[1] == 0) {
-            *level = value[0] - '0';
-        } else {
-            return report(err, kExitRefused, "--level needs 0 to 9 or smallest");
-        }
-    }
-    arguments->swap(rest);
     return kExitSuccess;
 }
 
@@ -118,8 +108,7 @@ int run_packer(int argc, const char* const* argv, FILE* out, FILE* err) {
         std::vector<const char*> rest;
         unsigned threads = 1;
         int level = kLevelDefault;
-        code = take_threads(argc, argv, &rest, &threads, err);
-        if (code == kExitSuccess) code = take_level(&rest, &level, err);
+        code = take_pack_options(argc, argv, &rest, &threads, &level, err);
         if (code != kExitSuccess) return code;
         code = parse(static_cast<int>(rest.size()), rest.data(), "DIR", &operand, "-o", &value, "--list", &list, err);
         return code != kExitSuccess ? code : pack_directory(operand, value, list, threads, kPackBudget, level, err);
