@@ -1,14 +1,18 @@
-# zlib 1.2.13 from Debian's source (tools/install-deps.sh fetches it), built
-# for the shipped program rather than taken prebuilt: Debian's mingw libz.a
-# is compiled for the Pentium Pro, for speed, without per-function sections
-# and with its tables as constants. Here it follows the setup's processor
-# floor, makes its CRC and fixed inflate tables at run time (into .bss, which
-# costs no file bytes), knows no gzip, and lets the link drop every function
-# that is not called. inffast.c is the hot loop and stays built for speed.
-set(TONVARO_ZLIB_SOURCE /usr/local/src/tonvaro/zlib-1.2.13 CACHE PATH "zlib 1.2.13 source")
+# zlib from Debian's source of the machine's release (1.2.13 on Debian 12,
+# 1.3.1 on Debian 13; tools/install-deps.sh fetches it), built for the
+# shipped program rather than taken prebuilt: Debian's mingw libz.a is
+# compiled for the Pentium Pro, for speed, without per-function sections and
+# with its tables as constants. Here it follows the setup's processor floor,
+# makes its CRC and fixed inflate tables at run time (into .bss, which costs
+# no file bytes), knows no gzip, and lets the link drop every function that
+# is not called. inffast.c is the hot loop and stays built for speed.
+set(TONVARO_ZLIB_SOURCE /usr/local/src/tonvaro/zlib CACHE PATH "zlib source")
 if(NOT EXISTS ${TONVARO_ZLIB_SOURCE}/zlib.h)
     message(FATAL_ERROR "no zlib source in ${TONVARO_ZLIB_SOURCE}: run tools/install-deps.sh as root")
 endif()
+file(STRINGS ${TONVARO_ZLIB_SOURCE}/zlib.h zlib_version REGEX "^#define ZLIB_VERSION ")
+string(REGEX REPLACE ".*\"(.*)\".*" "\\1" zlib_version "${zlib_version}")
+message(STATUS "zlib ${zlib_version} from ${TONVARO_ZLIB_SOURCE}")
 
 set(zlib_files adler32 compress crc32 deflate inffast inflate inftrees trees uncompr zutil)
 set(zlib_sources)

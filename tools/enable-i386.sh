@@ -19,30 +19,45 @@ fi
 say() { echo "enable-i386: $*" >&2; }
 [ "$(id -u)" = 0 ] || { say "this machine does not execute 32-bit programs (run as root to emulate them)"; exit 0; }
 
-# qemu 7.2 of bookworm runs Wine, but each Wine process then needs about a
+# qemu 7.2 of Debian 12 runs Wine, but each Wine process then needs about a
 # minute to start: it takes MAP_FIXED_NOREPLACE as a plain hint, and Wine
-# reserves its address space 64 KiB at a time. Backports has qemu 10.
-version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
-case "$version" in
-    1:[89].*|1:[1-9][0-9].*) ;;
-    *)
-        say "installing qemu-user from bookworm-backports"
-        sources=/etc/apt/sources.list.d/bookworm-backports.sources
-        if ! grep -qs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/*; then
-            cat > "$sources" <<'SOURCES'
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: bookworm-backports
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
+# reserves its address space 64 KiB at a time. Debian 13 has qemu 10, and so
+# has Debian 12's backports suite, reached through the machine's own mirror.
+recent() { case "$1" in 1:[89].*|1:[1-9][0-9].*) return 0 ;; esac; return 1; }
+if ! recent "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)"; then
+    export DEBIAN_FRONTEND=noninteractive
+    . /etc/os-release
+    release=""
+    if ! recent "$(apt-cache policy qemu-user 2>/dev/null | sed -n 's/^ *Candidate: //p')"; then
+        backports="${VERSION_CODENAME:-}-backports"
+        release="-t $backports"
+        say "installing qemu-user from $backports"
+        if ! grep -qs "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/*; then
+            # The machine's own entry for its release, with the suite changed.
+            for f in /etc/apt/sources.list.d/*.sources; do
+                [ -f "$f" ] || continue
+                awk -v r="${VERSION_CODENAME:-}" -v b="$backports" 'BEGIN { RS = ""; FS = "\n" }
+                    $0 ~ "(^|\n)Suites:[ \t]*" r "([ \t\n]|$)" && !done {
+                        for (i = 1; i <= NF; i++) {
+                            if ($i ~ /^Suites:/) $i = "Suites: " b
+                            if ($i !~ /^#/) print $i
+                        }
+                        done = 1 }' "$f"
+            done > /etc/apt/sources.list.d/tonvaro-backports.sources
+            [ -s /etc/apt/sources.list.d/tonvaro-backports.sources ] || {
+                rm -f /etc/apt/sources.list.d/tonvaro-backports.sources
+                awk -v r="${VERSION_CODENAME:-}" -v b="$backports" '$1 == "deb" && !done {
+                        for (i = 2; i <= NF; i++) if ($i == r) { $i = b; print; done = 1; break } }' \
+                    /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null \
+                    > /etc/apt/sources.list.d/tonvaro-backports.list
+            }
         fi
-        export DEBIAN_FRONTEND=noninteractive
         apt-get update -qq >/dev/null 2>&1 || true
-        apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user \
-            >/dev/null 2>&1 || { say "qemu-user could not be installed"; exit 0; }
-        ;;
-esac
+    fi
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $release qemu-user \
+        >/dev/null 2>&1 || { say "qemu-user could not be installed"; exit 0; }
+fi
 
 [ -e "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc" 2>/dev/null ||
     { say "binfmt_misc cannot be mounted here"; exit 0; }
