@@ -17,17 +17,19 @@ all: win32 win64
 deps:
 	@sh tools/install-deps.sh
 
+# A tree is configured until its configure succeeds: one that failed leaves
+# a CMakeCache.txt but no Makefile.
 host: deps
-	@test -f $(HOST)/CMakeCache.txt || cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@test -f $(HOST)/Makefile || cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(HOST) -j$(JOBS)
 
 win32: host
-	@test -f $(WIN32)/CMakeCache.txt || cmake -S . -B $(WIN32) \
+	@test -f $(WIN32)/Makefile || cmake -S . -B $(WIN32) \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DTONVARO_PACK=$(PACK) >/dev/null
 	cmake --build $(WIN32) -j$(JOBS)
 
 win64: host
-	@test -f $(WIN64)/CMakeCache.txt || cmake -S . -B $(WIN64) \
+	@test -f $(WIN64)/Makefile || cmake -S . -B $(WIN64) \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake -DTONVARO_PACK=$(PACK) >/dev/null
 	cmake --build $(WIN64) -j$(JOBS)
 
