@@ -17,7 +17,8 @@ set(TONVARO_WIN_WARNINGS -Wall -Wextra -Werror)
 # what is reached: the shipped program's size is a goal of its own.
 set(TONVARO_SETUP_FLAGS -Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffreestanding -fno-stack-protector -fno-ident -fno-threadsafe-statics
-    -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections)
+    -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections
+    "SHELL:-include ${CMAKE_SOURCE_DIR}/common/freestanding.h")
 set(TONVARO_SETUP_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0400 _WIN32_IE=0x0400 WINVER=0x0400)
 # make bench's breakdown of an installation: common/profile.h.
 option(TONVARO_PROFILE "time each kind of work of an installation" OFF)
