@@ -62,7 +62,9 @@ echo "== Shortcuts"
 user=$(ls "$c/users" | grep -v Public | head -1)
 find "$c/users/$user" \( -name '*Quenvale Tonvaro*.lnk' -o -name '*.url' \) | sort | while read -r link; do
     case "$link" in
-    *.lnk) target=$(lnkinfo "$link" 2>/dev/null | sed -n 's/.*Local path[^:]*: //p' | head -1) ;;
+    # lnkinfo of Debian 13 doubles each backslash of a path.
+    *.lnk) target=$(lnkinfo "$link" 2>/dev/null | sed -n 's/.*Local path[^:]*: //p' | head -1 |
+               sed '/^.:\\\\/s/\\\\/\\/g') ;;
     *) target=$(sed -n 's/^URL=//p' "$link") ;;
     esac
     echo "  ${link#$c/users/$user/} -> $target"

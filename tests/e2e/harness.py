@@ -132,6 +132,19 @@ def user_dir():
     return os.path.join(C, "users", users[0])
 
 
+def temp_dir():
+    """The user's folder for temporary files, as the prefix's environment
+    names it (Wine 8: C:\\users\\NAME\\Temp; Wine 10: under AppData\\Local)."""
+    value = reg_values(r"HKCU\Environment").get("TEMP", ("", ""))[1]
+    return linux(value.replace("%USERPROFILE%", windows(user_dir())))
+
+
+def link_path(text):
+    """A path as lnkinfo printed it: lnkinfo 20240423 (Debian 13) doubles
+    every backslash, which no drive path holds after its colon."""
+    return text.replace("\\\\", "\\") if re.match(r"[A-Za-z]:\\\\", text) else text
+
+
 def programs_folder():
     if LANGUAGE:
         return os.path.join(user_dir(), LANGUAGE.shell_parent, "Programs")
@@ -164,7 +177,7 @@ def link_target(link):
     page = "windows-" + codec()[2:] if LANGUAGE else "windows-1252"
     out = subprocess.run(["lnkinfo", "-c", page, link], capture_output=True).stdout
     m = re.search(r"^\s*Local path\s*: (.*)$", out.decode(errors="replace"), re.M)
-    return m.group(1) if m else None
+    return link_path(m.group(1)) if m else None
 
 
 def quick_launch():
@@ -306,7 +319,7 @@ def start_player(*arguments, program=None):
     its start only then)."""
     player = program or os.path.join(BUILD, "product-stage", "Zaphio.exe")
     # In the user's TEMP, which no scenario counts as the product's.
-    temp = os.path.join(user_dir(), "Temp")
+    temp = temp_dir()
     os.makedirs(temp, exist_ok=True)
     started = os.path.join(temp, "tonvaro-player-started.txt")
     if os.path.exists(started):

@@ -30,8 +30,7 @@ REGISTRY_NOISE = re.compile(r"\\Software\\Wine(\\|$)|\\(MuiCache|ShellNoRoam|Bag
 # In the file tree: Windows itself, the folder for temporary files (the
 # uninstaller's copy there is checked on its own), and the Linux menu entries
 # that Wine's menu builder makes beside every desktop link.
-TREE_NOISE = re.compile(r"^(windows|users/[^/]+/Temp)(/|$)|"
-                        r"^users/[^/]+/(.+/)?Desktop/[^/]*\.desktop$", re.I)
+TREE_NOISE = re.compile(r"^windows(/|$)|^users/[^/]+/(.+/)?Desktop/[^/]*\.desktop$", re.I)
 
 
 def registry():
@@ -61,12 +60,14 @@ def registry():
 def tree():
     """Every file and folder of drive C, as relative paths; folders end in /."""
     found = set()
+    temp = os.path.relpath(temp_dir(), C).replace(os.sep, "/")
+    noise = lambda p: TREE_NOISE.match(p) or p.lower() == temp.lower()
     for base, dirs, files in os.walk(C):
         rel = os.path.relpath(base, C).replace(os.sep, "/")
         rel = "" if rel == "." else rel + "/"
-        dirs[:] = [d for d in dirs if not TREE_NOISE.match(rel + d)]
+        dirs[:] = [d for d in dirs if not noise(rel + d)]
         found.update(rel + d + "/" for d in dirs)
-        found.update(rel + f for f in files if not TREE_NOISE.match(rel + f))
+        found.update(rel + f for f in files if not noise(rel + f))
     return found
 
 
@@ -134,10 +135,6 @@ def restart_windows():
     copies = re.findall(r"[^\\]*\\Temp\\(QTU\w+\.tmp)\\Deinstall\.exe", pending, re.I)
     wine("wineboot", "-r")
     return copies
-
-
-def temp_dir():
-    return os.path.join(user_dir(), "Temp")
 
 
 def set_foreign_association():
@@ -212,7 +209,7 @@ def uninstall_on_windows_98(name):
               ("REG_SZ", DEFAULT_DESTINATION), "not recorded under HKEY_LOCAL_MACHINE")
         uninstall(installed)
         lines = open(wininit, "rb").read().decode("latin-1").splitlines()
-        copy = re.match(r"NUL=C:\\users\\[^\\]+\\Temp\\(QTU\w+\.tmp)\\[^\\]+\.EXE$",
+        copy = re.match(re.escape("NUL=" + windows(temp_dir())) + r"\\(QTU\w+\.tmp)\\[^\\]+\.EXE$",
                         lines[1] if len(lines) == 3 else "", re.I)
         check(lines[0] == "[rename]" and copy and lines[2] == OTHER_PENDING and
               os.path.isfile(os.path.join(temp_dir(), copy.group(1), "Deinstall.exe")),
