@@ -167,9 +167,11 @@ sed -n 's/^#define ZLIB_VERSION "\(.*\)"/zlib source \1/p' "$root/usr/local/src/
     sed 's/^/fresh-machine: /'
 grep -h -e 'tests passed' -e 'Total Test time' -e 'make test:' -e 'SKIP' "$logs/make-test.log" 2>/dev/null |
     sed 's/^/fresh-machine: /' || true
-empty=$root/root/tonvaro/build/win32/variants/empty/setup.exe
-if [ -f "$empty" ]; then
-    python3 - "$empty" <<'PY' | sed 's/^/fresh-machine: /'
+grep -h '(Skipped)' "$logs/make-test.log" 2>/dev/null | sed 's/^[ \t]*/fresh-machine: skipped: /' || true
+# Read with the root's own Python, which install-deps gave pefile.
+empty=/root/tonvaro/build/win32/variants/empty/setup.exe
+if [ -f "$root$empty" ]; then
+    in_root /usr/bin/python3 - "$empty" <<'PY' | sed 's/^/fresh-machine: /'
 import sys, os, pefile
 pe = pefile.PE(sys.argv[1])
 code_data = sum(s.SizeOfRawData for s in pe.sections if s.Name.rstrip(b"\0") != b".rsrc")
