@@ -304,7 +304,13 @@ bool step_box(const std::string& caption, unsigned flags, const std::string& ans
         return false;
     }
     Sleep(50);  // let the box finish laying itself out
-    const BoxView view = read_box(window);
+    BoxView view = read_box(window);
+    // On a loaded machine the icon may not be drawn yet: a person would look
+    // again, for two seconds at most.
+    for (DWORD waited = 0; waited < 2000 && !view.icon_known; waited += kPollMs) {
+        Sleep(kPollMs);
+        view = read_box(window);
+    }
     auto_shot("box-" + caption);
     std::printf("box: caption=\"%s\" flags=%u%s text=\"%s\"\n", view.caption.c_str(),
                 view.buttons | view.icon, view.icon_known ? "" : " (icon unknown)",
