@@ -306,8 +306,8 @@ bool step_box(const std::string& caption, unsigned flags, const std::string& ans
     Sleep(50);  // let the box finish laying itself out
     BoxView view = read_box(window);
     // On a loaded machine the icon may not be drawn yet: a person would look
-    // again, for two seconds at most.
-    for (DWORD waited = 0; waited < 2000 && !view.icon_known; waited += kPollMs) {
+    // again, for ten seconds at most.
+    for (DWORD waited = 0; waited < 10000 && !view.icon_known; waited += kPollMs) {
         Sleep(kPollMs);
         view = read_box(window);
     }
