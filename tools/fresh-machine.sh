@@ -115,7 +115,10 @@ step() {
     # step NAME COMMAND...: runs it, logs it, prints its time and result.
     name=$1; shift
     start=$(date +%s)
-    if "$@" > "$logs/$name.log" 2>&1; then result=ok; else result="failed ($?)"; fi
+    # In the background: a signal then ends the wait at once, and the
+    # clean-up stops what runs in the root.
+    "$@" > "$logs/$name.log" 2>&1 &
+    if wait $!; then result=ok; else result="failed ($?)"; fi
     say "$name: $result in $(elapsed "$start") s (log: $logs/$name.log)"
     [ "$result" = ok ]
 }
