@@ -77,6 +77,11 @@ BOOL SHGetPathFromIDListA(LPCITEMIDLIST list, LPSTR path) {
     return function != nullptr ? function(list, path) : FALSE;
 }
 
+BOOL SHGetPathFromIDListW(LPCITEMIDLIST list, LPWSTR path) {
+    SYSTEM_ENTRY(kShell, SHGetPathFromIDListW);
+    return function != nullptr ? function(list, path) : FALSE;
+}
+
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, LPITEMIDLIST* list) {
     SYSTEM_ENTRY(kShell, SHGetSpecialFolderLocation);
     return function != nullptr ? function(owner, folder, list) : E_FAIL;

@@ -24,6 +24,8 @@ int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
 LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info);
 HRESULT SHGetMalloc(IMalloc** allocator);
 BOOL SHGetPathFromIDListA(LPCITEMIDLIST list, LPSTR path);
+// The NT family's shell only: see common/system_paths.h.
+BOOL SHGetPathFromIDListW(LPCITEMIDLIST list, LPWSTR path);
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, LPITEMIDLIST* list);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                         LPCSTR directory, INT show);

@@ -5,6 +5,7 @@
 #include "common/globals.h"
 #include "common/memory.h"
 #include "common/system_dlls.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "extensions/add_on_rules.h"
 #include "extensions/extension_list.h"
@@ -75,20 +76,18 @@ void examine_translations(void* block, const char* path) {
 void discover_extensions() {
     char* const path = g_setup.ModulePath;
     const char* const limit = path + kPathBufferSize;
-    const DWORD length = GetModuleFileNameA(g_setup.module_instance, path, kPathCapacity);
-    // A name cut at the capacity is not terminated on every system.
-    if (length == 0 || length >= kPathCapacity) return;
+    if (get_module_path(g_setup.module_instance, path, kPathCapacity) == 0) return;
     char* name = const_cast<char*>(after_last_separator(path));
     if (name == path) return;
     if (copy_text_within(name, limit, kCandidatePattern) == nullptr) return;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
+    HANDLE search = find_first_file(path, &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
         if (copy_text_within(name, limit, found.cFileName) == nullptr) continue;
         examine_candidate(path);
-    } while (FindNextFileA(search, &found));
+    } while (find_next_file(search, &found));
     FindClose(search);
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/globals.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "registration/compositions.h"
 #include "registration/keys.h"
@@ -40,7 +41,7 @@ void drop_unless_writable(char* result, char* work) {
 
 // The profile is not probed: it is the user's own.
 int compose_profile_folder(char* result) {
-    const DWORD needed = ExpandEnvironmentStringsA(kProfileVariable, result, kPathCapacity);
+    const DWORD needed = expand_environment_path(kProfileVariable, result, kPathCapacity);
     if (needed == 0 || needed > kPathCapacity || result[0] == '%') return 0;
     const char* limit = result + kPathBufferSize;
     char* end = ensure_trailing_separator_within(result, limit);

@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstring>
+
 #include "common/globals.h"
 #include "common/memory.h"
 #include "common/messages.h"
 #include "common/system_dlls.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "install/installer_product.h"
 
@@ -25,16 +29,10 @@ void clear_read_only(const char* path) {
 }
 
 // Which file a path names, whatever its spelling (short names, "/", letter
-// case, a second link). Size and write time back up the index, which is
+// case, a second link): the fields of its information from its last write
+// time to its index. Size and write time back up the index, which is
 // weaker on FAT volumes.
-struct FileIdentity {
-    DWORD volume;
-    DWORD index_high;
-    DWORD index_low;
-    DWORD size_high;
-    DWORD size_low;
-    FILETIME written;
-};
+typedef BY_HANDLE_FILE_INFORMATION FileIdentity;
 
 int identify_file(const char* path, FileIdentity* identity) {
     // No access asked for: a running program's image can still be opened.
@@ -46,33 +44,22 @@ int identify_file(const char* path, FileIdentity* identity) {
                            nullptr);
     }
     if (file == INVALID_HANDLE_VALUE) return 0;
-    BY_HANDLE_FILE_INFORMATION info;
-    const int known = GetFileInformationByHandle(file, &info) ? 1 : 0;
+    const int known = GetFileInformationByHandle(file, identity) ? 1 : 0;
     CloseHandle(file);
-    if (!known) return 0;
-    identity->volume = info.dwVolumeSerialNumber;
-    identity->index_high = info.nFileIndexHigh;
-    identity->index_low = info.nFileIndexLow;
-    identity->size_high = info.nFileSizeHigh;
-    identity->size_low = info.nFileSizeLow;
-    identity->written = info.ftLastWriteTime;
-    return 1;
+    return known;
 }
 
 int same_identity(const FileIdentity& a, const FileIdentity& b) {
-    return a.volume == b.volume && a.index_high == b.index_high && a.index_low == b.index_low &&
-           a.size_high == b.size_high && a.size_low == b.size_low &&
-           a.written.dwLowDateTime == b.written.dwLowDateTime &&
-           a.written.dwHighDateTime == b.written.dwHighDateTime;
+    const unsigned first = offsetof(FileIdentity, ftLastWriteTime);
+    const unsigned end = offsetof(FileIdentity, nFileIndexLow) + sizeof a.nFileIndexLow;
+    return std::memcmp(reinterpret_cast<const char*>(&a) + first,
+                       reinterpret_cast<const char*>(&b) + first, end - first) == 0;
 }
 
 // The running program's full path into ScratchPath; 0 when it is missing or
-// did not fit (the platform cuts it without saying so on some versions).
+// did not fit.
 int running_program_path() {
-    const DWORD length = GetModuleFileNameA(nullptr, g_setup.ScratchPath, kPathCapacity);
-    if (length == 0 || length >= kPathCapacity) return 0;
-    g_setup.ScratchPath[length] = 0;
-    return 1;
+    return get_module_path(nullptr, g_setup.ScratchPath, kPathCapacity) != 0 ? 1 : 0;
 }
 
 int running_program_identity(FileIdentity* identity) {
@@ -143,7 +130,7 @@ void remove_stale_installer_copies() {
     const int running_known = running_program_identity(&running);
 
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(kCopyPattern, &found);
+    HANDLE search = find_first_file(kCopyPattern, &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
@@ -157,7 +144,7 @@ void remove_stale_installer_copies() {
             SetFileAttributesA(found.cFileName, found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
         }
         DeleteFileA(found.cFileName);
-    } while (FindNextFileA(search, &found));
+    } while (find_next_file(search, &found));
     FindClose(search);
 }
 

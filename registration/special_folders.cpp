@@ -5,6 +5,7 @@
 
 #include "common/globals.h"
 #include "common/system_dlls.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 
 namespace {
@@ -16,7 +17,7 @@ int get_special_folder(char* path, int csidl) {
     if (system_dll::SHGetSpecialFolderLocation(g_setup.wizard_window, csidl, &list) != S_OK) {
         return 0;
     }
-    const int ok = system_dll::SHGetPathFromIDListA(list, path) ? 1 : 0;
+    const int ok = get_path_from_id_list(list, path);
     IMalloc* shell_allocator = nullptr;
     if (system_dll::SHGetMalloc(&shell_allocator) == S_OK) {
         shell_allocator->Free(list);

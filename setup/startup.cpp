@@ -10,6 +10,7 @@
 #include "common/probes.h"
 #include "common/profile.h"
 #include "common/system_dlls.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "extensions/extension_list.h"
 #include "payload/verify.h"
@@ -63,14 +64,14 @@ void release_path_buffers(int count) {
 }  // namespace
 
 int capture_start_directory() {
-    const DWORD n = GetCurrentDirectoryA(0, nullptr);
+    const DWORD n = get_current_directory(0, nullptr);
     if (n == 0) {
         show_message(kNoCurrentDirectory, "Error", kMessageError);
         return 0;
     }
     g_setup.StartDir = static_cast<char*>(alloc_or_report(n + 2));
     if (g_setup.StartDir == nullptr) return 0;
-    if (GetCurrentDirectoryA(n + 1, g_setup.StartDir) == 0) {
+    if (get_current_directory(n + 1, g_setup.StartDir) == 0) {
         show_message(kNoCurrentDirectory, "Error", kMessageError);
         release_block(g_setup.StartDir);
         g_setup.StartDir = nullptr;

@@ -1,6 +1,8 @@
 #include "setup/wizard.h"
 
 #include <commctrl.h>
+#include <cstddef>
+#include <iterator>
 #include <shlobj.h>
 
 #include "common/globals.h"
@@ -8,6 +10,7 @@
 #include "common/profile.h"
 #include "common/results.h"
 #include "common/system_dlls.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "extensions/extension_list.h"
 #include "install/destination_default.h"
@@ -72,25 +75,44 @@ constexpr ControlText kControlTexts[] = {
     {IDC_START_PLAYER, "Start Quenvale Tonvaro now"},
 };
 
+// Where each control's handle is kept: a table rather than a call apiece
+// keeps the setup within its size. The three buttons come first; every
+// other control is hidden whenever a page is shown.
+struct ControlHandle {
+    unsigned char offset;  // in SetupGlobals; an offset past a byte would not compile
+    unsigned short id;
+};
+
+#define CONTROL_HANDLE(member, id) {offsetof(SetupGlobals, member), id}
+constexpr ControlHandle kControlHandles[] = {
+    CONTROL_HANDLE(next_button, IDC_NEXT),
+    CONTROL_HANDLE(previous_button, IDC_PREVIOUS),
+    CONTROL_HANDLE(exit_button, IDC_EXIT),
+    CONTROL_HANDLE(destination_field, IDC_DESTINATION),
+    CONTROL_HANDLE(browse_button, IDC_BROWSE),
+    CONTROL_HANDLE(destination_label, IDC_DESTINATION_LABEL),
+    CONTROL_HANDLE(start_player_box, IDC_START_PLAYER),
+    CONTROL_HANDLE(desktop_box, IDC_DESKTOP_LINK),
+    CONTROL_HANDLE(quick_launch_box, IDC_QUICK_LAUNCH_LINK),
+    CONTROL_HANDLE(extension_list, IDC_EXTENSION_LIST),
+    CONTROL_HANDLE(description_field, IDC_DESCRIPTION),
+    CONTROL_HANDLE(main_text, IDC_MAIN_TEXT),
+    CONTROL_HANDLE(upper_text, IDC_UPPER_TEXT),
+};
+#undef CONTROL_HANDLE
+constexpr int kButtonCount = 3;
+
+HWND* control_handle(const ControlHandle& c) {
+    return reinterpret_cast<HWND*>(reinterpret_cast<char*>(&g_setup) + c.offset);
+}
+
 void set_check(HWND box, WPARAM state) { SendMessageA(box, BM_SETCHECK, state, 0); }
 
 void initialise_wizard(HWND window) {
     g_setup.wizard_window = window;
-    g_setup.destination_field = GetDlgItem(window, IDC_DESTINATION);
-    g_setup.next_button = GetDlgItem(window, IDC_NEXT);
-    g_setup.previous_button = GetDlgItem(window, IDC_PREVIOUS);
-    g_setup.exit_button = GetDlgItem(window, IDC_EXIT);
-    g_setup.browse_button = GetDlgItem(window, IDC_BROWSE);
-    g_setup.destination_label = GetDlgItem(window, IDC_DESTINATION_LABEL);
-    g_setup.start_player_box = GetDlgItem(window, IDC_START_PLAYER);
-    g_setup.desktop_box = GetDlgItem(window, IDC_DESKTOP_LINK);
-    g_setup.quick_launch_box = GetDlgItem(window, IDC_QUICK_LAUNCH_LINK);
-    g_setup.extension_list = GetDlgItem(window, IDC_EXTENSION_LIST);
-    g_setup.description_field = GetDlgItem(window, IDC_DESCRIPTION);
+    for (const ControlHandle& c : kControlHandles) *control_handle(c) = GetDlgItem(window, c.id);
     set_check(g_setup.desktop_box, BST_CHECKED);
     set_check(g_setup.quick_launch_box, BST_CHECKED);
-    g_setup.main_text = GetDlgItem(window, IDC_MAIN_TEXT);
-    g_setup.upper_text = GetDlgItem(window, IDC_UPPER_TEXT);
 
     SetWindowTextA(window, kCaption);
     for (const ControlText& c : kControlTexts) SetWindowTextA(GetDlgItem(window, c.id), c.text);
@@ -165,7 +187,7 @@ void browse_for_parent() {
     LPITEMIDLIST chosen = system_dll::SHBrowseForFolderA(&browse);
     if (chosen == nullptr) return;
     char* const limit = g_setup.ScratchPath + kPathBufferSize;
-    if (!system_dll::SHGetPathFromIDListA(chosen, g_setup.ScratchPath)) {
+    if (!get_path_from_id_list(chosen, g_setup.ScratchPath)) {
         show_message(kNoBrowsedPath, "Error", kMessageError);
     } else {
         // The chosen folder is the parent of the product directory.
@@ -186,12 +208,9 @@ void browse_for_parent() {
 }  // namespace
 
 void show_page() {
-    const HWND page_controls[] = {g_setup.destination_field, g_setup.browse_button,
-                                  g_setup.destination_label, g_setup.start_player_box,
-                                  g_setup.desktop_box, g_setup.quick_launch_box,
-                                  g_setup.main_text, g_setup.upper_text,
-                                  g_setup.extension_list, g_setup.description_field};
-    for (HWND control : page_controls) hide(control);
+    for (const ControlHandle* c = kControlHandles + kButtonCount; c != std::end(kControlHandles); ++c) {
+        hide(*control_handle(*c));
+    }
     EnableWindow(g_setup.previous_button, FALSE);
     EnableWindow(g_setup.next_button, FALSE);
     EnableWindow(g_setup.exit_button, FALSE);
@@ -248,7 +267,7 @@ void go_next() {
         }
     }
     if (page == kPageDestination) {
-        if (GetWindowTextA(g_setup.destination_field, g_setup.DestinationDir, kPathCapacity) == 0) {
+        if (get_typed_path(g_setup.destination_field, g_setup.DestinationDir, kPathCapacity) == 0) {
             g_setup.DestinationDir[0] = 0;
         }
         if (g_setup.DestinationDir[0] == 0) {

@@ -7,33 +7,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    // Its own path read wide: its folder may have a name the system's code
+    // page cannot spell.
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return 1;
-    char directory[MAX_PATH];
-    std::strcpy(directory, path);
-    // Walked by characters: on Japanese and Chinese Windows the second byte
-    // of a character in a folder's name can be a backslash.
-    char* slash = nullptr;
-    for (char* p = directory; *p != 0; p = CharNextA(p)) {
-        if (*p == '\\') slash = p;
-    }
+    wchar_t directory[MAX_PATH];
+    std::wcscpy(directory, path);
+    wchar_t* slash = std::wcsrchr(directory, L'\\');
     if (slash == nullptr) return 1;
     slash[1] = 0;
 
-    char log[MAX_PATH + 32];
-    std::snprintf(log, sizeof log, "%saddons-ran.log", directory);
-    if (FILE* f = std::fopen(log, "ab")) {
+    wchar_t log[MAX_PATH + 32];
+    std::swprintf(log, sizeof log / sizeof log[0], L"%lsaddons-ran.log", directory);
+    if (FILE* f = _wfopen(log, L"ab")) {
         std::fprintf(f, "%s\n", GetCommandLineA());
         std::fclose(f);
     }
 
-    char code_file[MAX_PATH + 16];
-    std::snprintf(code_file, sizeof code_file, "%s.exitcode", path);
+    wchar_t code_file[MAX_PATH + 16];
+    std::swprintf(code_file, sizeof code_file / sizeof code_file[0], L"%ls.exitcode", path);
     unsigned long code = 0;
-    if (FILE* f = std::fopen(code_file, "rb")) {
+    if (FILE* f = _wfopen(code_file, L"rb")) {
         char text[32] = {};
         if (std::fgets(text, sizeof text, f) != nullptr) code = std::strtoul(text, nullptr, 0);
         std::fclose(f);

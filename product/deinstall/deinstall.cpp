@@ -19,6 +19,7 @@
 #include "common/globals.h"
 #include "common/messages.h"
 #include "common/system_dlls.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "install/player_window.h"
 #include "product/deinstall/installed_tree.h"
@@ -107,8 +108,7 @@ int hand_over(const char* directory) {
         return kExitDeclined;
     }
     char self[MAX_PATH + 1];
-    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH || !start_removal_copy(self)) {
+    if (get_module_path(nullptr, self, MAX_PATH) == 0 || !start_removal_copy(self)) {
         MessageBoxA(nullptr, kCannotStart, kCaption, kMessageError | MB_SETFOREGROUND);
         return kExitFailed;
     }
@@ -178,9 +178,7 @@ int deinstall_main() {
         }
     }
     char self[MAX_PATH + 1];
-    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return kExitFailed;
-    self[n] = 0;
+    if (get_module_path(nullptr, self, MAX_PATH) == 0) return kExitFailed;
     if (!folder_of(self, directory)) return kExitFailed;
     return hand_over(directory);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/globals.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "install/installer_copy.h"
 #include "registration/keys.h"
@@ -79,7 +80,7 @@ int holds_installer_copy(const char* directory) {
         return 0;
     }
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    HANDLE search = find_first_file(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int held = 0;
     do {
@@ -89,7 +90,7 @@ int holds_installer_copy(const char* directory) {
             nullptr) {
             held = is_installer_file(path);
         }
-    } while (!held && FindNextFileA(search, &found));
+    } while (!held && find_next_file(search, &found));
     FindClose(search);
     return held;
 }
@@ -108,7 +109,7 @@ int remove_installed_files(const char* directory) {
     copy_text(g_setup.DestinationDir, directory);
     remove_stale_installer_copies();
     char temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathA(sizeof temp, temp);
+    const DWORD n = get_temp_path(sizeof temp, temp);
     SetCurrentDirectoryA(n > 0 && n < sizeof temp ? temp : "\\");
 
     const int count = static_cast<int>(sizeof kInstalledFiles / sizeof kInstalledFiles[0]);

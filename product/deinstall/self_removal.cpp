@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/probes.h"
+#include "common/system_paths.h"
 #include "common/text.h"
 #include "registration/keys.h"
 
@@ -21,7 +22,7 @@ const char* next_line(const char* p) {
 // file, which makes way for a folder of that name.
 int make_private_folder(char* folder, DWORD capacity) {
     char temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathA(sizeof temp, temp);
+    const DWORD n = get_temp_path(sizeof temp, temp);
     if (n == 0 || n >= sizeof temp || capacity < MAX_PATH) return 0;
     if (GetTempFileNameA(temp, kTempPrefix, 0, folder) == 0) return 0;
     DeleteFileA(folder);
@@ -120,7 +121,7 @@ int start_removal_copy(const char* original) {
         // Started in TEMP: a current directory inside the installation would
         // keep its folder from being removed.
         char temp[MAX_PATH + 1];
-        const DWORD t = GetTempPathA(sizeof temp, temp);
+        const DWORD t = get_temp_path(sizeof temp, temp);
         if (end != nullptr && t > 0 && t < sizeof temp &&
             CreateProcessA(copy, command, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &process)) {
             CloseHandle(process.hThread);
@@ -144,9 +145,8 @@ void wait_for_original(HANDLE process) {
 
 void schedule_own_removal() {
     char self[MAX_PATH + 1];
-    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    self[n] = 0;
+    const DWORD n = get_module_path(nullptr, self, MAX_PATH);
+    if (n == 0) return;
     char folder[MAX_PATH + 1];
     std::memcpy(folder, self, n + 1);
     const char* name = after_last_separator(folder);

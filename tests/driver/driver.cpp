@@ -388,7 +388,9 @@ bool step_escape(const std::string& caption) {
     return true;
 }
 
-bool step_type(const std::string& caption, int id, const std::string& text) {
+// The text as typed: in Unicode, as a keyboard gives it, whatever the code
+// page of the program that reads it can spell.
+bool step_type(const std::string& caption, int id, const std::string& text, const std::wstring& typed) {
     HWND window = wait_for_dialog(caption);
     HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;
     if (control == nullptr) {
@@ -396,7 +398,7 @@ bool step_type(const std::string& caption, int id, const std::string& text) {
         return false;
     }
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG,
                         2000, &ignored);
     std::printf("type: %d \"%s\"\n", id, text.c_str());
     return true;
@@ -585,7 +587,8 @@ int wmain(int argc, wchar_t** argv) {
             good = step_escape(args[i + 1]);
             i += 2;
         } else if (step == "type" && i + 3 < args.size()) {
-            good = step_type(args[i + 1], std::atoi(args[i + 2].c_str()), args[i + 3]);
+            good = step_type(args[i + 1], std::atoi(args[i + 2].c_str()), args[i + 3],
+                             argv[i + 4]);
             i += 4;
         } else if (step == "page" && i + 1 < args.size()) {
             good = step_page(std::atoi(args[i + 1].c_str()));

@@ -59,9 +59,15 @@ class Language:
     download folder it is started from, the destination typed on page 1, and
     the folder that holds the user's Start-menu programs and desktop."""
 
-    def __init__(self, locale, ansi, oem, download, destination, shell_parent):
+    def __init__(self, locale, ansi, oem, download, destination, shell_parent, spelled=True):
         self.locale, self.ansi, self.oem = locale, ansi, oem
         self.download, self.destination, self.shell_parent = download, destination, shell_parent
+        # False: the code page cannot spell the download folder and the
+        # shell parent (a user name in another script), and the user's
+        # TEMP lies under that parent too. Programs see such folders by
+        # their short names, and an ANSI driver starts the setup by a
+        # relative name from its folder.
+        self.spelled = spelled
 
 
 # In code pages 932 and 950 the second byte of 表, ソ, 許 and 功 is 0x5C, "\".
@@ -71,6 +77,14 @@ LANGUAGES = {
                                     "功能"),
     "german": Language("de_DE.UTF-8", "cp1252", "cp850", "Übertragungen", r"C:\Programme\Müller",
                        "Persönlich"),
+    # German Windows with every name ASCII: for the Windows 98 branch, which
+    # has no Unicode names to spell.
+    "german_ascii": Language("de_DE.UTF-8", "cp1252", "cp850", "Downloads", r"C:\Programme\Quenvale",
+                             "Persoenlich"),
+    # A Russian user on a German Windows: his folders are named in a script
+    # that code page 1252 lacks.
+    "cyrillic_user": Language("de_DE.UTF-8", "cp1252", "cp850", "Загрузки", r"C:\Programme\Müller",
+                              "Пользователь", spelled=False),
 }
 # The language of the running scenario; None: the prefix's own, in which
 # every name a scenario uses is ASCII.
@@ -97,17 +111,18 @@ def env():
     return e
 
 
-def wine(*args, extra_env=None, timeout=120, codec=None):
+def wine(*args, extra_env=None, timeout=120, codec=None, cwd=None):
     """Runs a Windows program. Its output goes through files, not pipes: a
     player that the setup starts inherits them and outlives the run. Its
-    output is read in `codec`, by default that of Wine's console tools."""
+    output is read in `codec`, by default that of Wine's console tools.
+    `cwd`, a Linux folder under drive C:, becomes its current directory."""
     codec = codec or console_codec()
     e = env()
     if extra_env:
         e.update(extra_env)
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         done = subprocess.run([os.path.join(BUILD, "wine-run"), *args], stdout=out, stderr=err,
-                              env=e, timeout=timeout)
+                              env=e, timeout=timeout, cwd=cwd)
         out.seek(0)
         err.seek(0)
         return subprocess.CompletedProcess(done.args, done.returncode,
@@ -135,8 +150,22 @@ def user_dir():
 def temp_dir():
     """The user's folder for temporary files, as the prefix's environment
     names it (Wine 8: C:\\users\\NAME\\Temp; Wine 10: under AppData\\Local)."""
+    if LANGUAGE and not LANGUAGE.spelled:
+        return os.path.join(user_dir(), LANGUAGE.shell_parent, "Temp")
     value = reg_values(r"HKCU\Environment").get("TEMP", ("", ""))[1]
     return linux(value.replace("%USERPROFILE%", windows(user_dir())))
+
+
+def names(path, target):
+    """Whether a path that a program wrote down names the Linux file or
+    folder `target`: as its very text where the code page spells it, else
+    through short names, with no character lost."""
+    if not LANGUAGE or LANGUAGE.spelled:
+        return path == windows(target)
+    if "?" in path:
+        return False
+    unix = wine("winepath", "-u", path, codec="utf-8").stdout.strip()
+    return bool(unix) and os.path.realpath(unix) == os.path.realpath(target)
 
 
 def link_path(text):
@@ -246,7 +275,12 @@ def drive(setup, *steps, cwd=None, expect_ok=True, timeout=90):
     args = [os.path.join(BUILD, "tonvaro-driver.exe"), "--timeout", str(timeout)]
     if cwd:
         args += ["--cwd", cwd]
-    result = wine(*args, windows(setup), *steps, timeout=timeout + 30, codec=codec())
+    program, folder = windows(setup), None
+    if LANGUAGE and not LANGUAGE.spelled and not program.isascii():
+        # As Explorer would, but through the ANSI driver: by a relative
+        # name, from a current directory it could not name itself.
+        program, folder = ".\\" + os.path.basename(setup), os.path.dirname(setup)
+    result = wine(*args, program, *steps, timeout=timeout + 30, codec=codec(), cwd=folder)
     print(result.stdout, end="")
     if expect_ok:
         check(result.returncode == 0, "the driver reported a failed step")
@@ -413,6 +447,7 @@ def scenario_in(*languages):
 
 
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer"
+ENVIRONMENT = r"HKCU\Environment"
 
 
 def run_in(language, function, name):
@@ -432,27 +467,33 @@ def run_in(language, function, name):
         for key in ["User Shell Folders", "Shell Folders"]:
             values = reg_values(rf"{SHELL_FOLDERS}\{key}")
             saved[key] = {v: values[v] for v in ["Programs", "Desktop"]}
+        if not language.spelled:
+            values = reg_values(ENVIRONMENT)
+            saved[ENVIRONMENT] = {v: values[v] for v in ["TEMP", "TMP"]}
+            os.makedirs(temp_dir(), exist_ok=True)
+            set_values({ENVIRONMENT: {v: ("REG_SZ", windows(temp_dir())) for v in ["TEMP", "TMP"]}})
         os.makedirs(programs_folder(), exist_ok=True)
         os.makedirs(desktop(), exist_ok=True)
         os.makedirs(os.path.dirname(linux(destination())), exist_ok=True)
-        set_shell_folders({key: {"Programs": (kind, windows(programs_folder())),
-                                 "Desktop": (kind, windows(desktop()))}
-                           for key, kind in [("User Shell Folders", "REG_EXPAND_SZ"),
-                                             ("Shell Folders", "REG_SZ")]})
+        set_values({rf"{SHELL_FOLDERS}\{key}": {"Programs": (kind, windows(programs_folder())),
+                                                "Desktop": (kind, windows(desktop()))}
+                    for key, kind in [("User Shell Folders", "REG_EXPAND_SZ"),
+                                      ("Shell Folders", "REG_SZ")]})
         function(name)
     finally:
-        if saved:
-            set_shell_folders(saved)
+        set_values({(k if k == ENVIRONMENT else rf"{SHELL_FOLDERS}\{k}"): v
+                    for k, v in saved.items()})
         for path in [os.path.join(user_dir(), language.shell_parent),
                      os.path.dirname(linux(destination()))]:
             shutil.rmtree(path, ignore_errors=True)
         LANGUAGE = None
 
 
-def set_shell_folders(values):
-    for key, folders in values.items():
-        for name, (kind, data) in folders.items():
-            wine("reg", "add", rf"{SHELL_FOLDERS}\{key}", "/v", name, "/t", kind, "/d", data, "/f")
+def set_values(values):
+    """{key: {name: (type, data)}} into the registry."""
+    for key, named in values.items():
+        for name, (kind, data) in named.items():
+            wine("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f")
 
 
 def main():
