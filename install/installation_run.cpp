@@ -53,7 +53,7 @@ int enter_destination() {
 
 // Every entry in stored order, bounded by the payload's end: an entry that
 // would run past it is damaged data, whatever the count says.
-int extract_payload(unsigned char* buffer) {
+int extract_payload(ExtractionRun* run) {
     const unsigned count = read_u32le(g_setup.PayloadBody);
     const unsigned char* position = g_setup.PayloadBody + 4;
     for (unsigned i = 0; i < count; ++i) {
@@ -63,7 +63,7 @@ int extract_payload(unsigned char* buffer) {
             return 0;
         }
         if (!equals_ignore_case_n(entry.name, kSkippedPrefix, kSkippedPrefixLength) &&
-            !extract_entry(entry, buffer)) {
+            !extract_entry(entry, run)) {
             return 0;
         }
         position = entry.next;
@@ -91,10 +91,11 @@ int run_installation() {
         if (!ensure_directory(name)) return 0;
     }
     PROFILE_ONLY(profile_lap(kProfileDirectories));
-    unsigned char* buffer = static_cast<unsigned char*>(alloc_or_report(kExtractBufferSize));
-    if (buffer == nullptr) return 0;
-    const int extracted = extract_payload(buffer);
-    release_block(buffer);
+    ExtractionRun* extraction = static_cast<ExtractionRun*>(alloc_or_report(sizeof(ExtractionRun)));
+    if (extraction == nullptr) return 0;
+    start_extraction(extraction);
+    const int extracted = extract_payload(extraction);
+    release_block(extraction);
     if (!extracted) return 0;
 
     PROFILE_ONLY(profile_mark());  // extraction has spans of its own

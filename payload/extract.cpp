@@ -43,10 +43,11 @@ int write_piece(void* context, const unsigned char* bytes, unsigned count) {
     return written == count ? 1 : 0;
 }
 
-// Creates each directory of the writable `text`, cutting it for a moment at
-// every separator; the text is whole again afterwards.
-void create_chain_in_place(char* text) {
-    for (char* p = text;; p = next_character(p)) {
+// Creates each directory of the writable `text` whose name ends after
+// `from`, cutting the text for a moment at every separator from there on;
+// the text is whole again afterwards.
+void create_chain_from(char* text, char* from) {
+    for (char* p = from;; p = next_character(p)) {
         const char c = *p;
         if (c == 0 || is_separator(c)) {
             *p = 0;
@@ -57,29 +58,28 @@ void create_chain_in_place(char* text) {
     }
 }
 
-// The directories before the name's last backslash; a forward slash alone
-// does not split. Answers 0 when the directory part does not fit a
-// PathBuffer (reported like a file that cannot be created) or no memory was
-// left (already reported).
-int create_entry_directories(const PayloadEntry& entry, int* reported) {
+// The directories before the name's last backslash (a forward slash alone
+// does not split), unless they are those of the entry before, which made
+// them already: a product's files come folder by folder. Answers 0 when the
+// directory part does not fit a PathBuffer (reported like a file that
+// cannot be created).
+int create_entry_directories(const PayloadEntry& entry, ExtractionRun* run) {
     unsigned length = 0;  // up to the last backslash, itself excluded
     for (unsigned i = 0; i < entry.name_length;) {
         const unsigned char c = static_cast<unsigned char>(entry.name[i]);
         if (c == '\\') length = i;
         i += is_lead_byte(c) && i + 1 < entry.name_length ? 2 : 1;
     }
-    if (length == 0) return 1;
     PROFILE_SPAN(kProfileDirectories);
     if (length > kPathCapacity) return 0;
-    char* directory = static_cast<char*>(alloc_or_report(kPathBufferSize));
-    if (directory == nullptr) {
-        *reported = 1;
-        return 0;
+    char* const known = run->directory;
+    int same = known[length] == 0;
+    for (unsigned k = 0; k < length; ++k) {
+        same &= known[k] == entry.name[k];
+        known[k] = entry.name[k];
     }
-    for (unsigned i = 0; i < length; ++i) directory[i] = entry.name[i];
-    directory[length] = 0;
-    create_chain_in_place(directory);
-    release_block(directory);
+    known[length] = 0;
+    if (!same) create_chain_from(known, known);
     return 1;
 }
 
@@ -93,12 +93,21 @@ void create_directory_chain(const char* path) {
     char* copy = static_cast<char*>(alloc_or_report(size));
     if (copy == nullptr) return;
     copy_text(copy, path);
-    create_chain_in_place(copy);
+    create_chain_from(copy, copy);
     release_block(copy);
 }
 
-int extract_entry(const PayloadEntry& entry, unsigned char* buffer) {
-    SetCurrentDirectoryA(g_setup.DestinationDir);
+void start_extraction(ExtractionRun* run) {
+    run->directory[0] = 0;
+    run->entered = 0;
+}
+
+int extract_entry(const PayloadEntry& entry, ExtractionRun* run) {
+    // Nothing in extraction leaves DestinationDir once this run entered it.
+    if (!run->entered) {
+        SetCurrentDirectoryA(g_setup.DestinationDir);
+        run->entered = 1;
+    }
 
     // Names that leave DestinationDir, name a device or a stream can come
     // only from a damaged or hostile archive: nothing of them is written.
@@ -107,20 +116,21 @@ int extract_entry(const PayloadEntry& entry, unsigned char* buffer) {
         return 0;
     }
 
-    int reported = 0;
     HANDLE file = INVALID_HANDLE_VALUE;
-    if (create_entry_directories(entry, &reported)) {
+    if (create_entry_directories(entry, run)) {
         PROFILE_SPAN(kProfileCreateFile);
         file = CreateFileA(entry.name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (file == INVALID_HANDLE_VALUE) {
-        if (!reported) show_error3(kCreateFileFirst, entry.name, kCreateFileThird, kMessageError);
+        // The directories are not known to be there: the next entry makes them again.
+        run->directory[0] = 0;
+        show_error3(kCreateFileFirst, entry.name, kCreateFileThird, kMessageError);
         return 0;
     }
 
     const InflateJob job = {entry.data,    entry.compressed_length, entry.content_crc,
-                            buffer,        kExtractBufferSize,      write_piece,
+                            run->buffer,   kExtractBufferSize,      write_piece,
                             &file,         zlib_alloc,              zlib_release};
     const char* failure = nullptr;
     switch (inflate_entry(job)) {

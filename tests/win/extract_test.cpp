@@ -136,7 +136,7 @@ protected:
 
     int extract(const TestEntry& entry) {
         const PayloadEntry view = entry.view();
-        return extract_entry(view, buffer_.data());
+        return extract_entry(view, &run_);
     }
 
     std::string in_dest(const std::string& relative) const { return dest_ + "\\" + relative; }
@@ -150,7 +150,13 @@ protected:
 
     std::string base_;
     std::string dest_;
-    std::vector<unsigned char> buffer_ = std::vector<unsigned char>(kExtractBufferSize);
+    ExtractionRun run_ = make_run();
+
+    static ExtractionRun make_run() {
+        ExtractionRun run;
+        start_extraction(&run);
+        return run;
+    }
 };
 
 }  // namespace
@@ -168,6 +174,19 @@ TEST_F(ExtractEntry, WritesNestedFilesAndLeavesDestinationCurrent) {
     EXPECT_EQ((std::vector<std::string>{"Skins", "readme.txt"}), directory_entries(dest_));
     EXPECT_TRUE(nobody_holds_open(in_dest("readme.txt")));
     EXPECT_EQ(0, lstrcmpiA(dest_.c_str(), current_directory().c_str()));
+}
+
+TEST_F(ExtractEntry, EachEntryFindsItsFoldersWhateverTheEntryBefore) {
+    // Folder by folder, as the packer orders a product; then back to an
+    // earlier folder, up to a shallower one, down into new ones, to the top
+    // and down again.
+    const char* const names[] = {"Skins\\Classic\\a.s4u",        "Skins\\Classic\\b.s4u",
+                                 "Skins\\c.s4u",                  "Plugins\\Codecs\\Video\\d.dll",
+                                 "Skins\\Classic\\e.s4u",        "f.txt",
+                                 "Skins\\Classic\\Large\\g.s4u"};
+    for (const char* name : names) EXPECT_EQ(1, extract(TestEntry(name, name))) << name;
+    EXPECT_TRUE(recorded_messages().empty());
+    for (const char* name : names) EXPECT_EQ(name, read_file(in_dest(name))) << name;
 }
 
 TEST_F(ExtractEntry, OnlyTheLastBackslashSplitsTheName) {
