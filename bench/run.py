@@ -36,6 +36,13 @@ JOBS = os.environ.get("JOBS", "2")
 
 SEED = 20261208
 TOTAL = 256 << 20
+# Many small files, as skins, plug-ins, language packs and help pages come:
+# 3,000 of 2 to 40 KiB in 60 folders two levels deep, a third each random
+# bytes, machine code and text.
+FILES = os.path.join(OUT, "small-files")
+FILE_COUNT = 3000
+FILE_FOLDERS = (6, 10)
+FILES_STAMP = f"seed={SEED} files={FILE_COUNT} folders={FILE_FOLDERS} sizes=2..40KiB thirds v1"
 SMALL_PAYLOAD = 16 << 20
 SHARES = {"media": 0.40, "code": 0.30, "text": 0.30}
 CONTENT_STAMP = f"seed={SEED} total={TOTAL} sizes=1KiB..64MiB log-uniform shares={SHARES} v1"
@@ -201,8 +208,34 @@ def make_content():
             os.unlink(os.path.join(OUT, name))
 
 
-def content_files():
-    return [os.path.relpath(p, CONTENT) for p in sources([CONTENT], lambda p: True)]
+def make_small_files():
+    stamp = FILES + ".stamp"
+    if os.path.exists(stamp) and open(stamp).read() == FILES_STAMP:
+        return
+    say("generating the many small files (once)")
+    shutil.rmtree(FILES, ignore_errors=True)
+    rng = random.Random(SEED + 1)
+    code = Stream(sources(["/usr/bin", "/usr/lib/x86_64-linux-gnu"], is_elf))
+    text = Stream(sources(["/usr/include"], lambda p: p.endswith(".h")))
+    outer, inner = FILE_FOLDERS
+    folders = [os.path.join(f"part{a}", f"set{b}") for a in range(outer) for b in range(inner)]
+    for i in range(FILE_COUNT):
+        size = rng.randint(2 << 10, 40 << 10)
+        kind = i % 3
+        data = rng.randbytes(size) if kind == 0 else (code if kind == 1 else text).take(size)
+        path = os.path.join(FILES, folders[i % len(folders)], f"file{i:04d}" + (".bin", ".dll", ".txt")[kind])
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+    with open(stamp, "w") as f:
+        f.write(FILES_STAMP)
+    for name in os.listdir(OUT):
+        if name.startswith(("files-", "nsis-files-", "setup-files-")):
+            os.unlink(os.path.join(OUT, name))
+
+
+def content_files(content=CONTENT):
+    return [os.path.relpath(p, content) for p in sources([content], lambda p: True)]
 
 
 def make_payloads():
@@ -333,15 +366,15 @@ def nsis_setup(width, directory=CONTENT, name=None, stamp_text=CONTENT_STAMP):
     return out
 
 
-def same_as_content(installed):
+def same_as_content(installed, content=CONTENT):
     """Every content file, byte for byte, in the installed tree."""
-    for name in content_files():
+    for name in content_files(content):
         target = os.path.join(installed, *name.split("/"))
-        if not os.path.isfile(target) or not filecmp.cmp(os.path.join(CONTENT, name), target, shallow=False):
+        if not os.path.isfile(target) or not filecmp.cmp(os.path.join(content, name), target, shallow=False):
             raise SystemExit(f"bench: {name} differs in {installed}")
 
 
-def nsis_install(staged):
+def nsis_install(staged, content=CONTENT):
     """Seconds from the NSIS installer's start to its end, inside Wine."""
     target = harness.linux(NSIS_DIR)
     shutil.rmtree(target, ignore_errors=True)
@@ -351,7 +384,7 @@ def nsis_install(staged):
     elapsed = [line for line in result.stdout.splitlines() if line.startswith("elapsed: ")]
     if result.returncode != 0 or not elapsed:
         raise SystemExit(f"bench: the NSIS installer did not complete:\n{result.stdout}")
-    same_as_content(target)
+    same_as_content(target, content)
     shutil.rmtree(target)
     return int(elapsed[0].split()[1]) / 1000.0
 
@@ -402,9 +435,11 @@ def install(setup_exe, folder, check_content=False, profile=None, sample_memory=
     """Installs with the driver; answers (seconds to the completion page,
     peak anonymous KiB of the setup process or 0 when not sampled, bytes
     written, seconds that the race counts or None, the timing build's sums
-    as {slot: ms} or None). A timing build writes its sums to `profile`, a
-    path on drive C. Sampling the memory scans /proc every 50 ms, which the
-    race must not share its two cores with."""
+    as {slot: ms} or None). `check_content` compares the installed tree with
+    the bench content (True) or with the folder it names. A timing build
+    writes its sums to `profile`, a path on drive C. Sampling the memory
+    scans /proc every 50 ms, which the race must not share its two cores
+    with."""
     fresh_prefix_state()
     peak, done = [0], threading.Event()
 
@@ -435,7 +470,7 @@ def install(setup_exe, folder, check_content=False, profile=None, sample_memory=
     laps = [int(line.split()[1]) / 1000.0 for line in elapsed]
     race = None
     if check_content:
-        same_as_content(installed)
+        same_as_content(installed, CONTENT if check_content is True else check_content)
         race = laps[0] + laps[2] - laps[1]
     fresh_prefix_state()
     sums = None
@@ -524,28 +559,35 @@ PROFILE_ROWS = [("loader", "process creation to the entry point"), ("verify", "a
                 ("links", "shortcuts"), ("extensions", "add-on installers")]
 
 
-def breakdown(profiles, m):
+def breakdown(profiles, m, product="", key="", per=None):
     """The median of each sum of the timing build, per width, in ms and as a
-    share of the installation run."""
+    share of the installation run; with `per`, also in µs for each of that
+    many files."""
     widths = [wd for wd in ("i686", "x86_64") if profiles.get(wd)]
     if not widths:
         return []
-    lines = ["", "Where the installation's time goes (the timing build, median of each sum over "
+    head = " | ".join(f"{wd} ms | µs a file | share of the run" if per else f"{wd} ms | share of the run"
+                      for wd in widths)
+    lines = ["", f"Where the installation's time goes{product} (the timing build, median of each sum over "
              f"{RUNS} installs; its race time: " +
-             ", ".join(f"{wd} {m['profiled' + wd]:.2f} s against {m['ours' + wd]:.2f} s untimed" for wd in widths) + ")", "",
-             "| part | " + " | ".join(f"{wd} ms | share of the run" for wd in widths) + " |",
-             "|---|" + "---|---|" * len(widths)]
-    med = {wd: {k: statistics.median(s[k] for s in profiles[wd]) for k, _ in PROFILE_ROWS}
-           for wd in widths}
-    for wd in widths:
-        med[wd]["inflate"] -= med[wd]["adler32"]
-        parts = sum(v for k, v in med[wd].items() if k not in ("loader", "verify", "wizard", "run"))
-        med[wd]["other"] = med[wd]["run"] - parts
-    for key, text in PROFILE_ROWS + [("other", "rest of the run (page changes, messages, memory)")]:
+             ", ".join(f"{wd} {m['profiled' + key + wd]:.2f} s against {m[(key or 'ours') + wd]:.2f} s untimed"
+                       for wd in widths) + ")", "",
+             f"| part | {head} |", "|---|" + ("---|---|---|" if per else "---|---|") * len(widths)]
+    def adjusted(sums):
+        # The rest is taken per install: medians of the parts need not add
+        # up to the median of the run.
+        sums = dict(sums, inflate=sums["inflate"] - sums["adler32"])
+        sums["other"] = sums["run"] - sum(sums[k] for k, _ in PROFILE_ROWS
+                                          if k not in ("loader", "verify", "wizard", "run"))
+        return sums
+    rows = PROFILE_ROWS + [("other", "rest of the run (page changes, messages, memory)")]
+    med = {wd: {k: statistics.median(adjusted(s)[k] for s in profiles[wd]) for k, _ in rows} for wd in widths}
+    for slot, text in rows:
         cells = []
         for wd in widths:
-            share = "" if key in ("loader", "verify", "wizard") else f"{100 * med[wd][key] / med[wd]['run']:.1f} %"
-            cells.append(f"{med[wd][key]:.1f} | {share}")
+            share = "" if slot in ("loader", "verify", "wizard") else f"{100 * med[wd][slot] / med[wd]['run']:.1f} %"
+            each = f"{1000 * med[wd][slot] / per:.0f} | " if per else ""
+            cells.append(f"{med[wd][slot]:.1f} | {each}{share}")
         lines.append(f"| {text} | " + " | ".join(cells) + " |")
     return lines
 
@@ -557,6 +599,11 @@ def main():
     build_all()
     make_content()
     payload, small, archive = make_payloads()
+    make_small_files()
+    files_payload = os.path.join(OUT, "files-payload.bin")
+    if not os.path.exists(files_payload):
+        pack(FILES, files_payload)
+    files_bytes = sum(os.path.getsize(os.path.join(FILES, n)) for n in content_files(FILES))
     content_bytes = sum(os.path.getsize(os.path.join(CONTENT, n)) for n in content_files())
     files = content_files()
 
@@ -604,7 +651,7 @@ def main():
     say("payload levels: the bench content and Wine's DLLs, zlib 6 and the smallest")
     levels = level_rows(os.cpu_count(), payload, statistics.median(p["pack"]))
 
-    w, profiles = {}, {}
+    w, profiles, file_profiles = {}, {}, {}
     for arch, tree, width in [("win32", WIN32, "i686"), ("win64", WIN64, "x86_64")]:
         session = os.path.join(tree, "wine-session")
         usable = subprocess.run([session, "check"], capture_output=True, text=True)
@@ -618,12 +665,17 @@ def main():
         run([session, "start"])
         staged_big, staged_small = stage_setup(setup_big, "bench-256"), stage_setup(setup_small, "bench-16")
         staged_nsis = stage_setup(nsis_setup(width), "bench-nsis")
-        for k in ["wine256", "peak256", "wine16", "peak16", "ours", "nsis"]:
+        staged_files = stage_setup(setup_with(arch, files_payload, f"setup-files-{width}.exe"), "bench-files")
+        staged_nsis_files = stage_setup(nsis_setup(width, FILES, f"nsis-files-{width}.exe", FILES_STAMP),
+                                        "bench-nsis-files")
+        for k in ["wine256", "peak256", "wine16", "peak16", "ours", "nsis", "files", "nsisfiles"]:
             w[k + width] = []
         for _ in range(RACE_RUNS):
-            # The race, in turns: ours, then the peer.
+            # The race, in turns: ours, then the peer; large files, then many small ones.
             w["ours" + width].append(install(staged_big, "bench-256", check_content=True)[3])
             w["nsis" + width].append(nsis_install(staged_nsis))
+            w["files" + width].append(install(staged_files, "bench-files", check_content=FILES)[3])
+            w["nsisfiles" + width].append(nsis_install(staged_nsis_files, FILES))
         for _ in range(RUNS):
             # Time to the completion page and memory: both payloads in turns.
             for size, staged, content in [("256", staged_big, content_bytes), ("16", staged_small, None)]:
@@ -642,7 +694,15 @@ def main():
             _, _, _, race, slots = install(staged_profile, "bench-profile", True, profile=sums)
             profiles[width].append(slots)
             w["profiled" + width].append(race)
-        for staged in (staged_big, staged_small, staged_nsis, staged_profile):
+        staged_files_profile = stage_setup(
+            setup_with(arch, files_payload, f"setup-files-{width}-profile.exe", profile=True), "bench-files-profile")
+        file_profiles[width], w["profiledfiles" + width] = [], []
+        for _ in range(RUNS):
+            _, _, _, race, slots = install(staged_files_profile, "bench-files-profile", FILES, profile=sums)
+            file_profiles[width].append(slots)
+            w["profiledfiles" + width].append(race)
+        for staged in (staged_big, staged_small, staged_nsis, staged_profile, staged_files, staged_nsis_files,
+                       staged_files_profile):
             shutil.rmtree(os.path.dirname(staged))
         run([session, "stop"])
 
@@ -669,6 +729,11 @@ def main():
                      f"ours: start to page 0 plus Next on page 2 to page 5 {m['ours' + width]:.2f} s / NSIS "
                      f"{NSIS_TARGETS[width]}, zlib, CRC on, /S: start to end {m['nsis' + width]:.2f} s",
                      f"{m['ours' + width] / m['nsis' + width]:.2f}", "<= 1.00"))
+        rows.append((f"race against NSIS, many small files, {width}",
+                     f"{FILE_COUNT:,} files of 2 to 40 KiB, {files_bytes / (1 << 20):.0f} MiB, in "
+                     f"{FILE_FOLDERS[0] * FILE_FOLDERS[1]} folders: ours {m['files' + width]:.2f} s / NSIS "
+                     f"{m['nsisfiles' + width]:.2f} s, timed as above",
+                     f"{m['files' + width] / m['nsisfiles' + width]:.2f}", "<= 1.00"))
     rows += [
         ("packing", f"gzip -6 {m['gzip']:.2f} s / pack on {os.cpu_count()} cores {m['pack']:.2f} s (pack -j 1, one run: "
                     f"{m['pack1']:.2f} s; cores free for this run, by two gzip at once: {m['cores']:.2f})",
@@ -701,6 +766,7 @@ def main():
     lines += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in rows]
     lines += ["", "Sections of the empty i686 setup: " + ", ".join(f"{k} {v}" for k, v in sections.items())]
     lines += breakdown(profiles, m)
+    lines += breakdown(file_profiles, m, f" with {FILE_COUNT:,} small files", "files", FILE_COUNT)
     table = "\n".join(lines)
     print(table)
     with open(os.path.join(OUT, "table.md"), "w") as f:
