@@ -138,7 +138,10 @@ def restart_windows():
 
 
 def set_foreign_association():
-    wine("reg", "add", r"HKCU\Software\Classes\.p4u", "/ve", "/d", FOREIGN, "/f")
+    done = wine("reg", "add", r"HKCU\Software\Classes\.p4u", "/ve", "/d", FOREIGN, "/f")
+    # A set-up step that failed must not pass for a fault of the setup.
+    check(reg_values(r"HKCU\Software\Classes\.p4u").get("") == ("REG_SZ", FOREIGN),
+          f"the foreign association could not be set (reg: {done.returncode} {done.stderr.strip()!r})")
 
 
 def link_points_at(link, directory):
@@ -154,8 +157,9 @@ def uninstall_leaves_only_what_the_user_made(name):
     stage(name)
     before = snapshot()
     installed = install(name)
-    check(reg_values(r"HKCU\Software\Classes\.p4u").get("QuenvaleTonvaro.OldAssoc") ==
-          ("REG_SZ", FOREIGN), "the foreign association was not saved")
+    held = reg_values(r"HKCU\Software\Classes\.p4u")
+    check(held.get("QuenvaleTonvaro.OldAssoc") == ("REG_SZ", FOREIGN),
+          f"the foreign association was not saved: .p4u holds {held}")
     check(os.path.isfile(os.path.join(quick_launch(), "Quenvale Tonvaro.lnk")), "no Quick Launch link")
     mine = [os.path.join(installed, "My playlist.p4u"), os.path.join(installed, "Skins", "Mine.s4u"),
             os.path.join(programs_group(), "My notes.txt")]
