@@ -43,11 +43,10 @@ int write_piece(void* context, const unsigned char* bytes, unsigned count) {
     return written == count ? 1 : 0;
 }
 
-// Creates each directory of the writable `text` whose name ends after
-// `from`, cutting the text for a moment at every separator from there on;
-// the text is whole again afterwards.
-void create_chain_from(char* text, char* from) {
-    for (char* p = from;; p = next_character(p)) {
+// Creates each directory of the writable `text`, cutting it for a moment at
+// every separator; the text is whole again afterwards.
+void create_chain_in_place(char* text) {
+    for (char* p = text;; p = next_character(p)) {
         const char c = *p;
         if (c == 0 || is_separator(c)) {
             *p = 0;
@@ -79,7 +78,7 @@ int create_entry_directories(const PayloadEntry& entry, ExtractionRun* run) {
         known[k] = entry.name[k];
     }
     known[length] = 0;
-    if (!same) create_chain_from(known, known);
+    if (!same && length != 0) create_chain_in_place(known);
     return 1;
 }
 
@@ -93,7 +92,7 @@ void create_directory_chain(const char* path) {
     char* copy = static_cast<char*>(alloc_or_report(size));
     if (copy == nullptr) return;
     copy_text(copy, path);
-    create_chain_from(copy, copy);
+    create_chain_in_place(copy);
     release_block(copy);
 }
 
